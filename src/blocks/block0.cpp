@@ -1,0 +1,3 @@
+#include "blocks/blocks.h"
+
+void block0::render() {}

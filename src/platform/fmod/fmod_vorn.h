@@ -1,0 +1,20 @@
+// Vorn's extensions of the FMOD stand-in, for tests and offline tools.
+// Engine code never includes this header.
+#pragma once
+
+#include <cstdint>
+
+// Virtual clock: while enabled, no audio device is opened by systems created
+// afterwards and every channel's position is exactly what the caller set
+// (FMOD_Channel_SetPosition from the program, or VornFmod_SetVirtualPosition
+// from a tool). Offline rendering drives the show through it.
+void VornFmod_EnableVirtualClock(bool enabled);
+bool VornFmod_VirtualClockEnabled();
+void VornFmod_SetVirtualPosition(unsigned int milliseconds);
+
+// Where the position of the most recently played channel comes from.
+enum class VornFmodClock { None, Device, WallClock, Virtual };
+VornFmodClock VornFmod_ClockSource();
+
+// Length of the stream in milliseconds (0 when no file is open).
+unsigned int VornFmod_StreamLengthMs();

@@ -1,0 +1,37 @@
+// Vorn's extensions of the Win32 stand-in, for tests, tools and the rest of
+// the platform layer. Engine code never includes this header.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "platform/win32/win32.h"
+
+struct SDL_Window;
+
+// The SDL window behind a window handle (null when the handle is unknown).
+SDL_Window* VornWin32_SdlWindow(HWND window);
+
+// The client size of a window in pixels.
+void VornWin32_ClientSize(HWND window, int* width, int* height);
+
+// Called by the Direct3D stand-in after every Present: counts frames for the
+// synthetic input script (events keyed by frame number fire on this count).
+void VornWin32_FramePresented();
+std::uint64_t VornWin32_PresentedFrames();
+
+// Replaces the performance counter for tests (null restores the real one).
+void VornWin32_SetPerformanceCounterSource(std::function<std::int64_t()> counter,
+                                           std::int64_t frequency);
+
+// Every MessageBoxA call is also reported here (text, caption), for tests.
+void VornWin32_SetMessageBoxObserver(std::function<void(const std::string&, const std::string&)> observer);
+
+// Loads a synthetic input script from a file (the same format as the file
+// named by the VORN_INPUT_SCRIPT environment variable); false on a bad file.
+bool VornWin32_LoadInputScript(const std::string& path, std::string* error);
+
+// Puts Win32 back to its starting state (queue, cursor counter, classes,
+// display mode) so that tests can run several programs in one process.
+void VornWin32_Reset();
