@@ -1,0 +1,6 @@
+#include "runtime/demo_resources.h"
+
+// Placeholder until the loading phase lands.
+void loadDemoResources(DemoResources*) {}
+void releaseDemoResources(DemoResources*) {}
+void drawLoadingFrame(float) {}
