@@ -68,7 +68,13 @@ struct SceneRecord {
 // Stride of a layout by the VertexProfile rule.
 std::uint32_t strideOf(const std::vector<Element>& elements);
 
+// The file's bytes. Throws std::invalid_argument when a model's vertexData is
+// not vertexCount x stride bytes or a subset's index count is not a multiple
+// of three. Node optional fields follow the flags exactly (a node may carry
+// both NODE_MODEL and NODE_CAMERA, which the reader rejects).
 std::vector<std::uint8_t> encode(const SceneRecord& scene);
+// Writes encode(scene) to a native path; false when the file cannot be
+// written (exceptions of encode pass through).
 bool writeSceneFile(const std::string& path, const SceneRecord& scene);
 
 }  // namespace scenefile
