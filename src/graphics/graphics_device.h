@@ -48,3 +48,12 @@ extern GraphicsDevice* g_graphicsDevice;
 // The colour word for a clear colour: A<<24 | R<<16 | G<<8 | B, each channel
 // the low 8 bits of trunc(channel * 255).
 D3DCOLOR clearColorWord(const ColorF& color);
+
+// The presentation parameters the device is created with: windowed, the
+// desktop format, discard swap, a 16-bit automatic depth buffer, 2 or 4
+// samples when asked for (any other count means none), the back buffer
+// sized by the window's client area.
+D3DPRESENT_PARAMETERS devicePresentParameters(D3DFORMAT desktopFormat, int multisample);
+
+// The viewport setViewportPercent sets for a back buffer of the given size.
+D3DVIEWPORT9 viewportPercent(std::uint32_t width, std::uint32_t height, float x, float y, float w, float h);

@@ -33,6 +33,8 @@ struct VertexProfile {
   static std::int32_t elementBytes(const VertexProfileElement& element);
   void recomputeStride();
   // count + 1 entries ending with D3DDECL_END; elements whose usage is not
-  // 1, 2, 4 or 8 are skipped.
+  // 1, 2, 4 or 8 are skipped, and so are position, normal and texture
+  // coordinate elements whose component count is not 1 to 4 (no Direct3D
+  // type fits them).
   std::vector<D3DVERTEXELEMENT9> toDeclaration() const;
 };

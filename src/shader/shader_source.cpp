@@ -1,0 +1,272 @@
+#include "shader/shader_source.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "platform/files/files.h"
+
+namespace {
+
+// Working limits of the format. Text beyond a limit is cut off, never
+// written past the buffer.
+constexpr std::size_t kLineLimit = 1023;     // one logical line
+constexpr std::size_t kHeaderLimit = 127;    // a directive line
+constexpr std::size_t kSectionLimit = SHADER_TEXT_SIZE - 1;  // a section, "\n"s included
+constexpr std::size_t kWordLimit = 127;      // names, values and call arguments
+
+// The highest element count a profile command may ask for (the longest
+// vertex declaration Direct3D accepts).
+constexpr std::int32_t kMaxProfileElements = MAXD3DDECLLENGTH;
+
+enum class SectionKind { Ignored, VertexShader, PixelShader, Commands };
+
+SectionKind sectionKindOf(const std::string& header) {
+  if (header == "#preprocessor HLSL_VS") return SectionKind::VertexShader;
+  if (header == "#preprocessor HLSL_PS") return SectionKind::PixelShader;
+  if (header == "#preprocessor commands") return SectionKind::Commands;
+  // "#preprocessor GLSL_VS", "#preprocessor GLSL_PS", "#end" and anything
+  // else are dropped.
+  return SectionKind::Ignored;
+}
+
+std::string_view firstWord(std::string_view line) { return line.substr(0, line.find(' ')); }
+
+std::string_view limited(std::string_view text) { return text.substr(0, kWordLimit); }
+
+// The standard atoi rule (leading white space, optional sign, digits; no
+// digits give 0), saturating instead of overflowing.
+std::int32_t toInteger(std::string_view text) {
+  const std::string copy(text);
+  errno = 0;
+  const long long value = std::strtoll(copy.c_str(), nullptr, 10);
+  if (value > std::numeric_limits<std::int32_t>::max()) return std::numeric_limits<std::int32_t>::max();
+  if (value < std::numeric_limits<std::int32_t>::min()) return std::numeric_limits<std::int32_t>::min();
+  return static_cast<std::int32_t>(value);
+}
+
+// Argument k of a call: it begins right after the k-th ',' that follows the
+// '(' (argument 0 right after the '(') and ends before the next ',' or ')'
+// outside double quotes, or at the end of the line.
+std::string_view callArgument(std::string_view line, std::size_t open, int k) {
+  std::size_t begin = open + 1;
+  for (int i = 0; i < k; ++i) {
+    const std::size_t comma = line.find(',', begin);
+    if (comma == std::string_view::npos) return {};
+    begin = comma + 1;
+  }
+  bool quoted = false;
+  std::size_t end = begin;
+  for (; end < line.size(); ++end) {
+    const char c = line[end];
+    if (c == '"') quoted = !quoted;
+    if (!quoted && (c == ',' || c == ')')) break;
+  }
+  return limited(line.substr(begin, end - begin));
+}
+
+class CommandRunner {
+ public:
+  explicit CommandRunner(VertexProfile* profile) : profile_(profile) {}
+
+  void run(const std::string& section) {
+    std::size_t start = 0;
+    while (start < section.size()) {
+      std::size_t end = section.find('\n', start);
+      if (end == std::string::npos) end = section.size();
+      line(std::string_view(section).substr(start, end - start));
+      start = end + 1;
+    }
+  }
+
+ private:
+  void line(std::string_view text) {
+    if (firstWord(text) == "#define") {
+      define(text);
+    } else if (text.find('(') != std::string_view::npos) {
+      call(text);
+    }
+  }
+
+  // "#define NAME VALUE": NAME from the ninth character up to the next
+  // space; VALUE is the rest after that space when anything but blanks is
+  // left, else the value is 0.
+  void define(std::string_view text) {
+    constexpr std::size_t kNameStart = 8;
+    if (text.size() <= kNameStart) {
+      defines_.emplace_back(std::string(), 0);
+      return;
+    }
+    const std::string_view rest = text.substr(kNameStart);
+    const std::size_t space = rest.find(' ');
+    const std::string_view name = rest.substr(0, space);
+    std::int32_t value = 0;
+    if (space != std::string_view::npos) {
+      const std::string_view after = rest.substr(space);
+      if (after.find_first_not_of(' ') != std::string_view::npos) value = toInteger(limited(rest.substr(space + 1)));
+    }
+    defines_.emplace_back(std::string(limited(name)), value);
+  }
+
+  std::int32_t lookUp(std::string_view name) const {
+    for (const auto& [defined, value] : defines_) {
+      if (defined == name) return value;
+    }
+    return -1;
+  }
+
+  void call(std::string_view text) {
+    const std::size_t open = text.find('(');
+    const std::string_view function = text.substr(0, open);
+    if (function == "VertexProfileCreate") {
+      const std::int32_t n = toInteger(callArgument(text, open, 0));
+      // A count no vertex declaration can hold is not acted on.
+      if (n >= 0 && n <= kMaxProfileElements) profile_->create(n);
+    } else if (function == "VertexProfileSet") {
+      profile_->set(toInteger(callArgument(text, open, 0)), toInteger(callArgument(text, open, 1)),
+                    toInteger(callArgument(text, open, 2)), lookUp(callArgument(text, open, 3)),
+                    toInteger(callArgument(text, open, 4)));
+    }
+  }
+
+  VertexProfile* profile_;
+  std::vector<std::pair<std::string, std::int32_t>> defines_;
+};
+
+class SourceReader {
+ public:
+  SourceReader(std::FILE* file, VertexProfile* profile, char* vertexText, char* pixelText)
+      : file_(file), profile_(profile), vertexText_(vertexText), pixelText_(pixelText) {}
+
+  void read() {
+    int c;
+    while ((c = std::fgetc(file_)) != EOF) {
+      if (c == '\n') {
+        completeLine();
+        continue;
+      }
+      if (c == '"') inQuote_ = !inQuote_;
+      // Inside quotes nothing is normalised and no comment is recognised.
+      if (inQuote_) {
+        append(static_cast<char>(c));
+        continue;
+      }
+      if (c == '\t') c = ' ';
+      if (!line_.empty() && line_.back() == '/') {
+        if (c == '/') {
+          // Line comment: the line break goes with it, so the next physical
+          // line continues this logical line.
+          line_.pop_back();
+          if (!skipLineComment()) break;
+          continue;
+        }
+        if (c == '*') {
+          line_.pop_back();
+          if (!skipBlockComment()) break;
+          continue;
+        }
+      }
+      if (c == ' ' && (line_.empty() || (line_.size() > 1 && line_.back() == ' '))) continue;
+      append(static_cast<char>(c));
+    }
+    // The end of the file completes the last line; a section still open
+    // then is dropped.
+    completeLine();
+  }
+
+ private:
+  void append(char c) {
+    if (line_.size() < kLineLimit) line_.push_back(c);
+  }
+
+  // Both return false when the file ends inside the comment.
+  bool skipLineComment() {
+    int c;
+    while ((c = std::fgetc(file_)) != EOF) {
+      if (c == '\n') return true;
+    }
+    return false;
+  }
+
+  bool skipBlockComment() {
+    int previous = 0;
+    int c;
+    while ((c = std::fgetc(file_)) != EOF) {
+      if (previous == '*' && c == '/') return true;
+      previous = c;
+    }
+    return false;
+  }
+
+  bool isDirective() const {
+    if (line_.empty() || line_[0] != '#') return false;
+    const std::string_view word = firstWord(line_);
+    return word == "#preprocessor" || word == "#end";
+  }
+
+  void completeLine() {
+    if (isDirective()) {
+      const SectionKind closing = sectionKindOf(header_);
+      header_ = line_.substr(0, kHeaderLimit);
+      if (!inSection_) {
+        inSection_ = true;
+      } else {
+        deliver(closing);
+        section_.clear();
+        sectionFull_ = false;
+      }
+    } else if (inSection_ && !sectionFull_) {
+      // A line that no longer fits ends the section's text; nothing after
+      // it is kept, so the text never has a gap.
+      if (section_.size() + line_.size() + 1 <= kSectionLimit) {
+        section_ += line_;
+        section_ += '\n';
+      } else {
+        sectionFull_ = true;
+      }
+    }
+    line_.clear();
+  }
+
+  void deliver(SectionKind kind) {
+    switch (kind) {
+      case SectionKind::VertexShader: copyText(vertexText_); break;
+      case SectionKind::PixelShader: copyText(pixelText_); break;
+      case SectionKind::Commands: CommandRunner(profile_).run(section_); break;
+      case SectionKind::Ignored: break;
+    }
+  }
+
+  void copyText(char* target) {
+    const std::size_t length = section_.size() < kSectionLimit ? section_.size() : kSectionLimit;
+    std::memcpy(target, section_.data(), length);
+    target[length] = '\0';
+  }
+
+  std::FILE* file_;
+  VertexProfile* profile_;
+  char* vertexText_;
+  char* pixelText_;
+  std::string line_;
+  std::string header_;
+  std::string section_;
+  bool sectionFull_ = false;
+  bool inSection_ = false;
+  bool inQuote_ = false;
+};
+
+}  // namespace
+
+bool readShaderSource(const char* path, VertexProfile* profile, char* vertexText, char* pixelText) {
+  std::FILE* file = openFile(path, "r");
+  if (!file) return false;
+  SourceReader(file, profile, vertexText, pixelText).read();
+  std::fclose(file);
+  return true;
+}
