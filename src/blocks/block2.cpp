@@ -1,3 +1,5 @@
 #include "blocks/blocks.h"
+#include "effects/veil.h"
 
-void block2::render() {}
+// The transition: a near-black veil over whatever the main blocks drew.
+void block2::render() { drawVeil(startMs, endMs, nowMs); }

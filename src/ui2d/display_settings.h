@@ -11,6 +11,8 @@ struct DisplaySettings {
   std::int32_t multisample = 0;
 };
 
-// Runs the configuration screen; returns the choices, or ends the process
-// (exit code 0) when the user chooses Exit, presses Escape or closes it.
+// Runs the configuration screen and returns the choices ("Run", Escape or
+// closing the window); "Exit" ends the process with exit code 0 instead.
+// With VORN_DEBUG_SETTINGS set in the environment, the choices are also
+// written to stderr as one "settings: ..." line.
 DisplaySettings runConfigurationScreen();
