@@ -2,14 +2,17 @@
 // scene file, with named look-ups, keyframe animation and drawing.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <list>
 #include <string>
+#include <vector>
 
 #include "graphics/value_types.h"
 #include "scene/material.h"
 #include "scene/matrix4.h"
 #include "scene/texture.h"
+#include "shader/vertex_profile.h"
 
 struct ID3DXMesh;
 
@@ -48,6 +51,9 @@ struct Model : Type {
   std::list<MeshSubset> subsets;  // position = mesh attribute id
   Vec3 vectorB;
   Vec3 vectorA;
+  // The vertex layout the mesh was built from (elements and stride), kept so
+  // that tools can describe a model without a device.
+  VertexProfile profile;
 
   ~Model() override;
   std::string getName() const override { return name; }
@@ -105,6 +111,19 @@ struct Scene {
   void draw();
 };
 
-bool readScene(Scene* scene, const std::string& name);
+// Opens "models\" + name, then name, and reads the file into the scene.
+// False when neither path opens or the file is rejected as malformed; a
+// rejected file leaves the scene as it was, prints one line naming the file
+// and the reason on stderr and, when error is given, stores the reason there.
+bool readScene(Scene* scene, const std::string& name, std::string* error = nullptr);
+// Reads the bytes of a scene file into the scene, checking every count,
+// length and index against the data. On a malformed file nothing is added,
+// *error (when given) holds the reason and the result is false. Quiet.
+bool parseScene(Scene* scene, const std::uint8_t* data, std::size_t size, std::string* error);
+// A managed 32-bit-index mesh from a layout, vertexCount x stride bytes of
+// vertices and the subsets' index triples; triangles of subset s get
+// attribute id s. Null without a device or when the mesh cannot be made.
+ID3DXMesh* buildMesh(std::uint32_t vertexCount, const VertexProfile& profile, const std::uint8_t* vertexData,
+                     const std::vector<std::vector<std::uint32_t>>& subsetIndices);
 void drawNode(SceneNode* node);
 void drawModel(Model* model);
