@@ -1,6 +1,8 @@
 // Everything the show loads, held in one record that every block reads.
 #pragma once
 
+#include <functional>
+
 #include "effects/cube_tree.h"
 #include "effects/particle_field.h"
 
@@ -49,3 +51,6 @@ struct DemoResources {
 void loadDemoResources(DemoResources* resources);
 void releaseDemoResources(DemoResources* resources);
 void drawLoadingFrame(float progress);
+
+// Sees every progress value the loading screen draws (tests).
+void setLoadingProgressObserver(std::function<void(float)> observer);
