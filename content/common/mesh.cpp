@@ -200,16 +200,16 @@ void addBeam(Mesh& mesh, V3 a, V3 b, float thickness, V3 up) {
   const V3 f = d / len;
   V3 side = cross(f, up);
   if (length(side) < 1e-4f) side = cross(f, V3{1, 0, 0});
-  side = normalize(side);
-  const V3 u = cross(side, f);
-  // Local box: x = side, y = up, z = along the beam.
-  M4 m;
-  m.m[0][0] = side.x, m.m[0][1] = side.y, m.m[0][2] = side.z;
-  m.m[1][0] = u.x, m.m[1][1] = u.y, m.m[1][2] = u.z;
-  m.m[2][0] = f.x, m.m[2][1] = f.y, m.m[2][2] = f.z;
-  const V3 mid = (a + b) * 0.5f;
-  m.m[3][0] = mid.x, m.m[3][1] = mid.y, m.m[3][2] = mid.z;
-  addBox(mesh, {thickness * 0.5f, thickness * 0.5f, len * 0.5f}, m);
+  side = normalize(side) * (thickness * 0.5f);
+  const V3 u = normalize(cross(side, f)) * (thickness * 0.5f);
+  // Four long faces; the square ends stay open (they are too small to see).
+  const V3 ring[4] = {side + u, -side + u, -side - u, side - u};
+  for (int i = 0; i < 4; ++i) {
+    const V3 p0 = ring[i], p1 = ring[(i + 1) % 4];
+    const V3 n = normalize(p0 + p1);
+    mesh.quad(mesh.add(a + p0, n, 0, 0), mesh.add(a + p1, n, 1, 0), mesh.add(b + p1, n, 1, 1),
+              mesh.add(b + p0, n, 0, 1));
+  }
 }
 
 void addCylinder(Mesh& mesh, float radius, float height, int segments, bool caps, const M4& m) {
@@ -336,8 +336,7 @@ void addExtrudedOutline(Mesh& mesh, const std::vector<std::pair<float, float>>& 
 
 }  // namespace
 
-void addGear(Mesh& mesh, int teeth, float rootRadius, float tipRadius, float holeRadius, float thickness, float phase,
-             const M4& m) {
+std::vector<std::pair<float, float>> gearOutline(int teeth, float rootRadius, float tipRadius, float phase) {
   std::vector<std::pair<float, float>> outline;
   const float pitch = 2 * kPi / static_cast<float>(teeth);
   auto at = [&](float a, float r) { outline.emplace_back(std::cos(a) * r, std::sin(a) * r); };
@@ -349,7 +348,36 @@ void addGear(Mesh& mesh, int teeth, float rootRadius, float tipRadius, float hol
     at(c + pitch * 0.15f, tipRadius);
     at(c + pitch * 0.27f, rootRadius);
   }
-  addExtrudedOutline(mesh, outline, holeRadius, thickness, m);
+  return outline;
+}
+
+void addGear(Mesh& mesh, int teeth, float rootRadius, float tipRadius, float holeRadius, float thickness, float phase,
+             const M4& m) {
+  addExtrudedOutline(mesh, gearOutline(teeth, rootRadius, tipRadius, phase), holeRadius, thickness, m);
+}
+
+void addPolygonBand(Mesh& mesh, const std::vector<std::pair<float, float>>& polygon, float width, float z) {
+  const std::size_t n = polygon.size();
+  if (n < 3) return;
+  const V3 nz{0, 0, 1};
+  auto pt = [&](std::size_t i) { return V3{polygon[i % n].first, polygon[i % n].second, z}; };
+  std::vector<V3> inner(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    const V3 prev = pt(i + n - 1), cur = pt(i), next = pt(i + 1);
+    // Inward normals of the two edges of a counter-clockwise polygon.
+    const V3 e0 = normalize(cur - prev), e1 = normalize(next - cur);
+    const V3 n0{-e0.y, e0.x, 0}, n1{-e1.y, e1.x, 0};
+    V3 dir = normalize(n0 + n1);
+    const float c = dot(dir, n0);
+    float reach = c > 0.25f ? width / c : width * 2.0f;
+    if (length(n0 + n1) < 1e-4f) dir = n0, reach = width;
+    inner[i] = cur + dir * reach;
+  }
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::size_t j = (i + 1) % n;
+    mesh.quad(mesh.add(pt(i), nz, 0, 0), mesh.add(pt(j), nz, 1, 0), mesh.add(inner[j], nz, 1, 1),
+              mesh.add(inner[i], nz, 0, 1));
+  }
 }
 
 void addRing(Mesh& mesh, float r0, float r1, float thickness, int segments, const M4& m) {
@@ -511,6 +539,32 @@ void addTextQuads(Mesh& mesh, std::string_view text, V3 origin, float pixel, V3 
     }
     pen += static_cast<float>(advance(static_cast<unsigned char>(ch)));
   }
+}
+
+void addTextPixels(Mesh& mesh, std::string_view text, V3 origin, float pixel, V3 down, float gap,
+                   const std::function<float(int, int, int)>& shadeOf) {
+  const V3 right{1, 0, 0};
+  const V3 n{0, 0, 1};
+  const float base = mesh.shade;
+  float pen = 0;
+  int index = 0;
+  for (char ch : text) {
+    const Glyph& g = glyph(static_cast<unsigned char>(ch));
+    for (int row = 0; row < 8; ++row)
+      for (int column = 0; column < 8; ++column) {
+        if (!g.pixel(column, row)) continue;
+        if (shadeOf) mesh.shade = base * shadeOf(static_cast<int>(pen) + column, row, index);
+        const V3 a = origin + right * ((pen + static_cast<float>(column)) * pixel + gap) +
+                     down * (static_cast<float>(row) * pixel + gap);
+        const V3 b = a + right * (pixel - 2 * gap);
+        const V3 c = b + down * (pixel - 2 * gap);
+        const V3 d = a + down * (pixel - 2 * gap);
+        mesh.quad(mesh.add(a, n, 0, 0), mesh.add(b, n, 1, 0), mesh.add(c, n, 1, 1), mesh.add(d, n, 0, 1));
+        ++index;
+      }
+    pen += static_cast<float>(advance(static_cast<unsigned char>(ch)));
+  }
+  mesh.shade = base;
 }
 
 void addTextBoxes(Mesh& mesh, std::string_view text, V3 origin, float pixel, float depth, float gap) {

@@ -61,7 +61,8 @@ void addBox(Mesh& mesh, V3 halfSize, const M4& m = M4{});
 void addBoxBetween(Mesh& mesh, V3 lo, V3 hi);
 // Box with its twelve edges chamfered by `bevel`.
 void addBevelBox(Mesh& mesh, V3 halfSize, float bevel, const M4& m = M4{});
-// A beam of square section `thickness` from a to b (struts, rails, girders).
+// A beam of square section `thickness` from a to b (struts, rails, girders),
+// open at its ends.
 void addBeam(Mesh& mesh, V3 a, V3 b, float thickness, V3 up = {0, 1, 0});
 // Cylinder along +y from y = 0 to `height`.
 void addCylinder(Mesh& mesh, float radius, float height, int segments, bool caps, const M4& m = M4{});
@@ -78,6 +79,11 @@ void addRingXY(Mesh& mesh, float r0, float r1, int segments, float a0 = 0, float
 // holeRadius, the first tooth centred on angle `phase`.
 void addGear(Mesh& mesh, int teeth, float rootRadius, float tipRadius, float holeRadius, float thickness,
              float phase, const M4& m = M4{});
+// The outline of a gear (tooth profile) as a closed polygon in the x/y plane.
+std::vector<std::pair<float, float>> gearOutline(int teeth, float rootRadius, float tipRadius, float phase);
+// A band of `width` along the inside of a closed counter-clockwise polygon in
+// the x/y plane (mitred corners, the mitre limited to twice the width).
+void addPolygonBand(Mesh& mesh, const std::vector<std::pair<float, float>>& polygon, float width, float z = 0);
 // Extruded ring (annulus) in the x/y plane.
 void addRing(Mesh& mesh, float r0, float r1, float thickness, int segments, const M4& m = M4{});
 
@@ -106,6 +112,10 @@ void addTrack(Mesh& mesh, const std::vector<Frame>& frames, float gauge, float s
 // pixels in a row becomes one quad, shrunk by `gap` on every side.
 void addTextQuads(Mesh& mesh, std::string_view text, V3 origin, float pixel, V3 down = {0, -1, 0},
                   float gap = 0.0f);
+// One separate square per lit pixel (a blocky look); `shadeOf(column, row,
+// index)` may vary each square's brightness.
+void addTextPixels(Mesh& mesh, std::string_view text, V3 origin, float pixel, V3 down, float gap,
+                   const std::function<float(int, int, int)>& shadeOf = {});
 // The same with one box per lit pixel, `depth` thick, facing +z.
 void addTextBoxes(Mesh& mesh, std::string_view text, V3 origin, float pixel, float depth, float gap = 0.0f);
 // Width of a text in font pixels (for centring).

@@ -138,4 +138,12 @@ void renderPreview(Image& image, Rasterizer& raster, const scenefile::SceneRecor
   (void)image;
 }
 
+bool writePreview(const std::string& path, const scenefile::SceneRecord& scene, const PreviewView& view,
+                  const PreviewOptions& options, Rgba background, int width, int height) {
+  Image image(width, height, background);
+  Rasterizer raster(image);
+  renderPreview(image, raster, scene, view, options);
+  return image.writePng(path);
+}
+
 }  // namespace content

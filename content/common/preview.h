@@ -45,6 +45,9 @@ struct PreviewOptions {
 // Draws every model node of the record over what the image holds.
 void renderPreview(Image& image, Rasterizer& raster, const scenefile::SceneRecord& scene, const PreviewView& view,
                    const PreviewOptions& options);
+// Renders a preview over a background colour and writes it as PNG.
+bool writePreview(const std::string& path, const scenefile::SceneRecord& scene, const PreviewView& view,
+                  const PreviewOptions& options, Rgba background, int width = 640, int height = 480);
 // The pose of a named node at a time (its track, or its file pose).
 bool nodePose(const scenefile::SceneRecord& scene, const std::string& name, float time, V3* position, Q* rotation);
 
