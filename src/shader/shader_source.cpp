@@ -146,7 +146,7 @@ class SourceReader {
 
   void read() {
     int c;
-    while ((c = std::fgetc(file_)) != EOF) {
+    while ((c = next()) != EOF) {
       if (c == '\n') {
         completeLine();
         continue;
@@ -181,6 +181,17 @@ class SourceReader {
   }
 
  private:
+  // The next character as a text-mode read delivers it: a CR LF pair reads
+  // as one "\n" on every platform.
+  int next() {
+    const int c = std::fgetc(file_);
+    if (c != '\r') return c;
+    const int following = std::fgetc(file_);
+    if (following == '\n') return '\n';
+    if (following != EOF) std::ungetc(following, file_);
+    return c;
+  }
+
   void append(char c) {
     if (line_.size() < kLineLimit) line_.push_back(c);
   }
@@ -188,7 +199,7 @@ class SourceReader {
   // Both return false when the file ends inside the comment.
   bool skipLineComment() {
     int c;
-    while ((c = std::fgetc(file_)) != EOF) {
+    while ((c = next()) != EOF) {
       if (c == '\n') return true;
     }
     return false;
@@ -197,7 +208,7 @@ class SourceReader {
   bool skipBlockComment() {
     int previous = 0;
     int c;
-    while ((c = std::fgetc(file_)) != EOF) {
+    while ((c = next()) != EOF) {
       if (previous == '*' && c == '/') return true;
       previous = c;
     }
