@@ -46,6 +46,15 @@ void Mesh::face(V3 a, V3 b, V3 c, V3 d) {
   quad(ia, ib, ic, id);
 }
 
+void Mesh::faceOutward(V3 inside, V3 a, V3 b, V3 c, V3 d) {
+  const V3 n = cross(b - a, d - a);
+  if (dot(n, (a + b + c + d) * 0.25f - inside) < 0) {
+    face(a, d, c, b);
+  } else {
+    face(a, b, c, d);
+  }
+}
+
 void Mesh::triangleFace(V3 a, V3 b, V3 c) {
   const V3 n = cross(b - a, c - a);
   triangle(add(a, n, 0, 0), add(b, n, 1, 0), add(c, n, 0.5f, 1));

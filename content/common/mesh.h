@@ -45,6 +45,8 @@ struct Mesh {
   // its own normal and the face coordinates (0,0) (1,0) (1,1) (0,1).
   void face(V3 a, V3 b, V3 c, V3 d);
   void triangleFace(V3 a, V3 b, V3 c);
+  // The same quad with its normal turned away from `inside`.
+  void faceOutward(V3 inside, V3 a, V3 b, V3 c, V3 d);
   std::size_t triangleCount() const;
 
   // Appends another mesh moved by m; its groups keep their numbers.

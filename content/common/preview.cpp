@@ -97,6 +97,11 @@ void renderPreview(Image& image, Rasterizer& raster, const scenefile::SceneRecor
     nodePose(scene, node.name, options.time, &np, &nq);
     const M4 world = M4::compose(toV(node.scale), nq, np);
     const M4 modelView = world * viewM;
+    // Shading sees the layers' own model-view (scaled by 1000 about the screen
+    // centre), whose normals keep facing the viewer.
+    const M4 shadeView = view.kind == PreviewView::Kind::Camera
+                             ? modelView
+                             : world * M4::scaling({1000, view.kind == PreviewView::Kind::LayerUp ? -1000.0f : 1000.0f, 1000});
     const M4x toClip = M4x::from(modelView) * proj;
     const scenefile::ModelRecord& model = scene.models[node.modelIndex];
     bool colored = false;
@@ -122,8 +127,9 @@ void renderPreview(Image& image, Rasterizer& raster, const scenefile::SceneRecor
           if (style.look == MaterialLook::Vertex) {
             c = d.color;
           } else {
-            const V3 n = modelView.normal(d.n);
-            const float lambert = 0.25f + 0.75f * std::max(0.0f, dot(n, light));
+            const V3 n = shadeView.normal(d.n);
+            const float wrap = 0.5f + 0.5f * dot(n, light);
+            const float lambert = 0.2f + 0.8f * wrap * wrap;
             c = {(style.ambient.r + diffuse.r * lambert) * d.shade, (style.ambient.g + diffuse.g * lambert) * d.shade,
                  (style.ambient.b + diffuse.b * lambert) * d.shade, diffuse.a};
             if (edge) c = {1.0f, 0.55f, 0.15f, 1.0f};

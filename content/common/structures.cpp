@@ -128,6 +128,9 @@ void addBody(Mesh& mesh, float z0, float z1) {
   addSweep(mesh, frames, profile, true, true, 1.0f);
 }
 
+// A point inside the body: faces of the trains turn their normals away from it.
+constexpr V3 kInside{0, 2.2f, 0};
+
 void addRunningGear(Mesh& mesh, float z0, float z1) {
   addBoxBetween(mesh, {-1.3f, 0.75f, z0 + 0.3f}, {1.3f, 1.0f, z1 - 0.3f});
   for (float z : {z0 + 3.0f, z1 - 3.0f}) {
@@ -147,15 +150,15 @@ Mesh locomotive() {
   mesh.group = 0;
   addBody(mesh, front + 2.2f, back);
   // The nose: a sloped front from the body section down to the buffer beam.
-  mesh.face({-1.45f, 1.0f, front + 0.3f}, {1.45f, 1.0f, front + 0.3f}, {1.5f, 2.2f, front + 0.6f},
+  mesh.faceOutward(kInside, {-1.45f, 1.0f, front + 0.3f}, {1.45f, 1.0f, front + 0.3f}, {1.5f, 2.2f, front + 0.6f},
             {-1.5f, 2.2f, front + 0.6f});
-  mesh.face({-1.5f, 2.2f, front + 0.6f}, {1.5f, 2.2f, front + 0.6f}, {1.5f, 2.9f, front + 2.2f},
+  mesh.faceOutward(kInside, {-1.5f, 2.2f, front + 0.6f}, {1.5f, 2.2f, front + 0.6f}, {1.5f, 2.9f, front + 2.2f},
             {-1.5f, 2.9f, front + 2.2f});
-  mesh.face({-1.5f, 2.9f, front + 2.2f}, {1.5f, 2.9f, front + 2.2f}, {1.0f, 3.55f, front + 2.2f},
+  mesh.faceOutward(kInside, {-1.5f, 2.9f, front + 2.2f}, {1.5f, 2.9f, front + 2.2f}, {1.0f, 3.55f, front + 2.2f},
             {-1.0f, 3.55f, front + 2.2f});
   for (int s = -1; s <= 1; s += 2) {
     const float x = 1.47f * static_cast<float>(s);
-    mesh.face({x, 1.0f, front + 0.3f}, {x, 1.0f, front + 2.2f}, {x, 2.9f, front + 2.2f}, {x, 2.2f, front + 0.6f});
+    mesh.faceOutward(kInside, {x, 1.0f, front + 0.3f}, {x, 1.0f, front + 2.2f}, {x, 2.9f, front + 2.2f}, {x, 2.2f, front + 0.6f});
   }
   // Buffer beam, buffers and a horn housing on the roof.
   addBoxBetween(mesh, {-1.5f, 0.8f, front}, {1.5f, 1.25f, front + 0.4f});
@@ -167,13 +170,13 @@ Mesh locomotive() {
   addBevelBox(mesh, {0.6f, 0.25f, 1.2f}, 0.08f, M4::translation({0, 3.8f, -4.0f}));
   // Glazing: the windscreen on the sloped face and side windows.
   mesh.group = 1;
-  mesh.face({-1.3f, 2.3f, front + 0.77f}, {1.3f, 2.3f, front + 0.77f}, {1.3f, 2.8f, front + 1.97f},
+  mesh.faceOutward(kInside, {-1.3f, 2.3f, front + 0.77f}, {1.3f, 2.3f, front + 0.77f}, {1.3f, 2.8f, front + 1.97f},
             {-1.3f, 2.8f, front + 1.97f});
   for (int s = -1; s <= 1; s += 2) {
     const float x = 1.52f * static_cast<float>(s);
-    mesh.face({x, 2.0f, front + 2.6f}, {x, 2.0f, front + 4.2f}, {x, 2.75f, front + 4.2f}, {x, 2.75f, front + 2.6f});
+    mesh.faceOutward(kInside, {x, 2.0f, front + 2.6f}, {x, 2.0f, front + 4.2f}, {x, 2.75f, front + 4.2f}, {x, 2.75f, front + 2.6f});
     for (float z = front + 6.0f; z < back - 1.5f; z += 2.6f)
-      mesh.face({x, 2.1f, z}, {x, 2.1f, z + 1.3f}, {x, 2.6f, z + 1.3f}, {x, 2.6f, z});
+      mesh.faceOutward(kInside, {x, 2.1f, z}, {x, 2.1f, z + 1.3f}, {x, 2.6f, z + 1.3f}, {x, 2.6f, z});
   }
   // Lamps: two headlights and a top light.
   mesh.group = 2;
@@ -192,13 +195,13 @@ Mesh coach(float len) {
   const float z0 = -len * 0.5f, z1 = len * 0.5f;
   mesh.group = 0;
   addBody(mesh, z0, z1);
-  mesh.face({-1.45f, 1.0f, z0}, {1.45f, 1.0f, z0}, {1.5f, 2.9f, z0}, {-1.5f, 2.9f, z0});
-  mesh.face({-1.45f, 1.0f, z1}, {1.45f, 1.0f, z1}, {1.5f, 2.9f, z1}, {-1.5f, 2.9f, z1});
+  mesh.faceOutward(kInside, {-1.45f, 1.0f, z0}, {1.45f, 1.0f, z0}, {1.5f, 2.9f, z0}, {-1.5f, 2.9f, z0});
+  mesh.faceOutward(kInside, {-1.45f, 1.0f, z1}, {1.45f, 1.0f, z1}, {1.5f, 2.9f, z1}, {-1.5f, 2.9f, z1});
   mesh.group = 2;
   for (int s = -1; s <= 1; s += 2) {
     const float x = 1.52f * static_cast<float>(s);
     for (float z = z0 + 1.5f; z < z1 - 2.0f; z += 2.2f)
-      mesh.face({x, 1.9f, z}, {x, 1.9f, z + 1.6f}, {x, 2.65f, z + 1.6f}, {x, 2.65f, z});
+      mesh.faceOutward(kInside, {x, 1.9f, z}, {x, 1.9f, z + 1.6f}, {x, 2.65f, z + 1.6f}, {x, 2.65f, z});
   }
   mesh.group = 3;
   addRunningGear(mesh, z0, z1);
