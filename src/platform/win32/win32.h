@@ -79,6 +79,22 @@ struct MSG {
 
 using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
 
+// What WM_CREATE carries in lParam.
+struct CREATESTRUCTA {
+  LPVOID lpCreateParams;
+  HINSTANCE hInstance;
+  HMENU hMenu;
+  HWND hwndParent;
+  int cy;
+  int cx;
+  int y;
+  int x;
+  LONG style;
+  LPCSTR lpszName;
+  LPCSTR lpszClass;
+  DWORD dwExStyle;
+};
+
 struct WNDCLASSEXA {
   UINT cbSize;
   UINT style;
@@ -128,11 +144,24 @@ constexpr UINT WM_QUIT = 0x0012;
 constexpr UINT WM_KEYDOWN = 0x0100;
 constexpr UINT WM_KEYUP = 0x0101;
 constexpr UINT WM_CHAR = 0x0102;
+constexpr UINT WM_SHOWWINDOW = 0x0018;
+constexpr UINT WM_SYSKEYDOWN = 0x0104;
+constexpr UINT WM_SYSKEYUP = 0x0105;
 constexpr UINT WM_MOUSEMOVE = 0x0200;
 constexpr UINT WM_LBUTTONDOWN = 0x0201;
 constexpr UINT WM_LBUTTONUP = 0x0202;
 constexpr UINT WM_RBUTTONDOWN = 0x0204;
 constexpr UINT WM_RBUTTONUP = 0x0205;
+constexpr UINT WM_MBUTTONDOWN = 0x0207;
+constexpr UINT WM_MBUTTONUP = 0x0208;
+constexpr UINT WM_USER = 0x0400;
+
+// wParam bits of mouse messages.
+constexpr WPARAM MK_LBUTTON = 0x0001;
+constexpr WPARAM MK_RBUTTON = 0x0002;
+constexpr WPARAM MK_SHIFT = 0x0004;
+constexpr WPARAM MK_CONTROL = 0x0008;
+constexpr WPARAM MK_MBUTTON = 0x0010;
 constexpr UINT WM_ENTERSIZEMOVE = 0x0231;
 constexpr UINT WM_EXITSIZEMOVE = 0x0232;
 
@@ -168,7 +197,28 @@ constexpr int VK_RIGHT = 0x27;
 constexpr int VK_DOWN = 0x28;
 constexpr int VK_INSERT = 0x2D;
 constexpr int VK_DELETE = 0x2E;
+constexpr int VK_MBUTTON = 0x04;
+constexpr int VK_PAUSE = 0x13;
+constexpr int VK_CAPITAL = 0x14;
+constexpr int VK_NUMPAD0 = 0x60;  // VK_NUMPAD0..VK_NUMPAD9 are 0x60..0x69
+constexpr int VK_MULTIPLY = 0x6A;
+constexpr int VK_ADD = 0x6B;
+constexpr int VK_SUBTRACT = 0x6D;
+constexpr int VK_DECIMAL = 0x6E;
+constexpr int VK_DIVIDE = 0x6F;
 constexpr int VK_F1 = 0x70;  // F1..F12 are 0x70..0x7B
+constexpr int VK_F12 = 0x7B;
+constexpr int VK_OEM_1 = 0xBA;  // ;:
+constexpr int VK_OEM_PLUS = 0xBB;
+constexpr int VK_OEM_COMMA = 0xBC;
+constexpr int VK_OEM_MINUS = 0xBD;
+constexpr int VK_OEM_PERIOD = 0xBE;
+constexpr int VK_OEM_2 = 0xBF;  // /?
+constexpr int VK_OEM_3 = 0xC0;  // `~
+constexpr int VK_OEM_4 = 0xDB;  // [{
+constexpr int VK_OEM_5 = 0xDC;  // \|
+constexpr int VK_OEM_6 = 0xDD;  // ]}
+constexpr int VK_OEM_7 = 0xDE;  // '"
 
 constexpr UINT CS_VREDRAW = 0x0001;
 constexpr UINT CS_HREDRAW = 0x0002;
@@ -183,16 +233,29 @@ constexpr DWORD WS_THICKFRAME = 0x00040000;
 constexpr DWORD WS_MINIMIZEBOX = 0x00020000;
 constexpr DWORD WS_MAXIMIZEBOX = 0x00010000;
 constexpr DWORD WS_OVERLAPPEDWINDOW = 0x00CF0000;
+constexpr DWORD WS_CHILD = 0x40000000;
+constexpr DWORD WS_DLGFRAME = 0x00400000;
+constexpr DWORD WS_EX_DLGMODALFRAME = 0x00000001;
+constexpr DWORD WS_EX_CLIENTEDGE = 0x00000200;
+constexpr int CW_USEDEFAULT = static_cast<int>(0x80000000u);
 constexpr DWORD WS_EX_APPWINDOW = 0x00040000;
 
 constexpr int SM_CXSCREEN = 0;
 constexpr int SM_CYSCREEN = 1;
 
 constexpr int SW_HIDE = 0;
+constexpr int SW_SHOWNORMAL = 1;
+constexpr int SW_SHOWMINIMIZED = 2;
+constexpr int SW_SHOWMAXIMIZED = 3;
+constexpr int SW_MAXIMIZE = 3;
 constexpr int SW_SHOW = 5;
+constexpr int SW_MINIMIZE = 6;
+constexpr int SW_RESTORE = 9;
 
 constexpr UINT MB_OK = 0x00000000;
+constexpr UINT MB_ICONERROR = 0x00000010;
 constexpr UINT MB_ICONEXCLAMATION = 0x00000030;
+constexpr UINT MB_ICONINFORMATION = 0x00000040;
 constexpr int IDOK = 1;
 
 constexpr UINT IMAGE_ICON = 1;
@@ -202,6 +265,8 @@ constexpr int WHITE_BRUSH = 0;
 constexpr int BLACK_BRUSH = 4;
 
 constexpr DWORD ENUM_CURRENT_SETTINGS = 0xFFFFFFFF;
+constexpr DWORD ENUM_REGISTRY_SETTINGS = 0xFFFFFFFE;
+constexpr DWORD CDS_TEST = 0x00000002;
 constexpr DWORD CDS_FULLSCREEN = 0x00000004;
 constexpr LONG DISP_CHANGE_SUCCESSFUL = 0;
 constexpr LONG DISP_CHANGE_FAILED = -1;
@@ -209,6 +274,7 @@ constexpr LONG DISP_CHANGE_BADMODE = -2;
 constexpr DWORD DM_BITSPERPEL = 0x00040000;
 constexpr DWORD DM_PELSWIDTH = 0x00080000;
 constexpr DWORD DM_PELSHEIGHT = 0x00100000;
+constexpr DWORD DM_DISPLAYFLAGS = 0x00200000;
 constexpr DWORD DM_DISPLAYFREQUENCY = 0x00400000;
 
 // ---- functions -------------------------------------------------------------

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/win32/win32.h"
 
@@ -35,3 +36,20 @@ bool VornWin32_LoadInputScript(const std::string& path, std::string* error);
 // Puts Win32 back to its starting state (queue, cursor counter, classes,
 // display mode) so that tests can run several programs in one process.
 void VornWin32_Reset();
+
+// Whether the mouse cursor is shown now (the ShowCursor counter is >= 0).
+bool VornWin32_CursorVisible();
+
+// Destroys and re-creates the SDL window behind a handle with the same title,
+// position, size, icon and fullscreen state, so that OpenGL framebuffer
+// attributes set since its creation (SDL_GL_SetAttribute: multisampling,
+// depth, stencil) take effect. Returns the new SDL window (null on failure;
+// the handle then has no SDL window until the next successful call).
+SDL_Window* VornWin32_RecreateSdlWindow(HWND window);
+
+// The RGBA pixels (rows top first) of one image of an icon made by LoadImageA;
+// false if the icon has no image of that size.
+bool VornWin32_IconPixels(HICON icon, int size, std::vector<std::uint8_t>* rgba);
+
+// Clears the synthetic input script, if any.
+void VornWin32_ClearInputScript();
