@@ -92,9 +92,13 @@ void renderPreview(Image& image, Rasterizer& raster, const scenefile::SceneRecor
   const V3 light = normalize(V3{0.35f, 0.45f, 0.82f});
   for (const auto& node : scene.nodes) {
     if (!(node.flags & NODE_MODEL) || node.modelIndex >= scene.models.size()) continue;
-    V3 np;
-    Q nq;
-    nodePose(scene, node.name, options.time, &np, &nq);
+    V3 np{node.position.x, node.position.y, node.position.z};
+    Q nq{node.rotation.x, node.rotation.y, node.rotation.z, node.rotation.w};
+    if ((node.flags & NODE_ANIMATED) && !node.keys.empty()) {
+      const Pose pose = evaluateTrack(node.keys, options.time);
+      np = pose.position;
+      nq = pose.rotation;
+    }
     const M4 world = M4::compose(toV(node.scale), nq, np);
     const M4 modelView = world * viewM;
     // Shading sees the layers' own model-view (scaled by 1000 about the screen

@@ -84,7 +84,9 @@ std::vector<AnimationKey> makeTrack(std::vector<Pose> poses, Interpolation mode)
   if (mode == Interpolation::Smooth) {
     for (std::size_t i = 0; i < n; ++i) {
       if (n < 2 || poses[i].hold) continue;
-      const std::size_t a = i == 0 ? 0 : i - 1, b = i + 1 < n ? i + 1 : n - 1;
+      std::size_t a = i == 0 ? 0 : i - 1, b = i + 1 < n ? i + 1 : n - 1;
+      if (poses[i].cut) a = i;
+      if (b > i && poses[b].cut) b = i;
       const float dt = poses[b].time - poses[a].time;
       if (dt <= 0) continue;
       vp[i] = (poses[b].position - poses[a].position) / dt;

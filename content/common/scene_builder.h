@@ -29,6 +29,8 @@ struct Pose {
   V3 position;
   Q rotation;
   bool hold = false;  // zero velocity at this key (no overshoot around a hold)
+  bool cut = false;   // the motion breaks before this key: the velocities on
+                      // either side of the break come from their own side only
 };
 
 enum class Interpolation {
