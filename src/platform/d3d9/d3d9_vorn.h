@@ -2,10 +2,13 @@
 // benchmarks. Engine code never includes this header.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "platform/d3d9/d3d9.h"
+#include "platform/hlsl/hlsl.h"
 
 // Reads the pixels of the current render target (the back buffer when no
 // render-to-surface scene is open) as RGBA8 rows, top row first. Flushes any
@@ -35,3 +38,17 @@ void VornD3D_SetVsync(bool enabled);
 bool VornD3D_QueueBackBufferRead(IDirect3DDevice9* device);
 bool VornD3D_TakeBackBufferRead(IDirect3DDevice9* device, std::vector<std::uint8_t>* rgba, int* width, int* height,
                                 bool wait);
+
+// Shaders straight from a compiled program (what CreateVertexShader and
+// CreatePixelShader build from D3DXCompileShader's code buffer).
+HRESULT VornD3D_CreateVertexShaderFromProgram(IDirect3DDevice9* device, const hlsl::Program& program,
+                                              IDirect3DVertexShader9** shader);
+HRESULT VornD3D_CreatePixelShaderFromProgram(IDirect3DDevice9* device, const hlsl::Program& program,
+                                             IDirect3DPixelShader9** shader);
+
+// OpenGL errors raised since the last call (0 when all went well).
+unsigned VornD3D_TakeGLErrors(IDirect3DDevice9* device);
+// The OpenGL compiler or linker message of the last program that failed.
+std::string VornD3D_LastProgramError(IDirect3DDevice9* device);
+// Linked programs in the device's cache (fixed-function and shader pairs).
+std::size_t VornD3D_ProgramCount(IDirect3DDevice9* device);

@@ -1,0 +1,257 @@
+// The Direct3D 9 device over an OpenGL 3.3 core context.
+//
+// Orientation: every render target, the back buffer included, is an OpenGL
+// framebuffer object kept in Direct3D's row order (row 0 is the top of the
+// picture, as texture row 0 is). Clip-space y is flipped on every draw and
+// the front-face winding swapped with it; Present blits the back buffer to
+// the window flipped back. One rule for every target keeps pictures rendered
+// into a texture upright when sampled, and makes read-back trivial.
+//
+// Pixel centres: Direct3D 9 samples pixel i at screen coordinate i, OpenGL at
+// i + 0.5, so clip-space positions move by just under half a pixel right and
+// down (63/64 of it: a sample never lands exactly on an edge, so coverage
+// does not depend on the fill convention under the flip). The depth range
+// becomes OpenGL's with z' = 2z - w. All three go through vorn_ClipAdjust.
+#pragma once
+
+#include <epoxy/gl.h>
+
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/d3d9/com_object.h"
+#include "platform/d3d9/fixed_function.h"
+#include "platform/d3d9/formats.h"
+#include "platform/d3d9/gl_context.h"
+#include "platform/d3d9/programs.h"
+#include "platform/d3d9/resources.h"
+
+namespace vorn::d3d {
+
+class Direct3D;
+
+constexpr int kMaxStages = 8;
+constexpr int kMaxSamplers = 16;
+constexpr int kStageStateCount = 33;
+constexpr int kSamplerStateCount = 14;
+constexpr int kRenderStateCount = 256;
+constexpr int kVertexRegisters = 256;
+constexpr int kPixelRegisters = 224;
+
+// A framebuffer drawn into.
+struct RenderTarget {
+  GLuint framebuffer = 0;      // drawn into
+  GLuint readFramebuffer = 0;  // single-sampled picture for reading and presenting
+  GLuint resolveFrom = 0;      // multisampled source resolved into readFramebuffer, or 0
+  UINT width = 0;
+  UINT height = 0;
+  IDirect3DSurface9* surface = nullptr;  // reported by GetRenderTarget (not owned)
+};
+
+class Device final : public ComObject<IDirect3DDevice9> {
+ public:
+  static HRESULT create(Direct3D* direct3d, HWND window, const D3DPRESENT_PARAMETERS& parameters,
+                        D3DPRESENT_PARAMETERS* actual, Device** out);
+
+  // IDirect3DDevice9
+  HRESULT Clear(DWORD count, const void* rects, DWORD flags, D3DCOLOR color, float z, DWORD stencil) override;
+  HRESULT BeginScene() override;
+  HRESULT EndScene() override;
+  HRESULT Present(const RECT* sourceRect, const RECT* destRect, HWND destWindowOverride,
+                  const RGNDATA* dirtyRegion) override;
+  HRESULT SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) override;
+  HRESULT GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* matrix) override;
+  HRESULT SetViewport(const D3DVIEWPORT9* viewport) override;
+  HRESULT GetViewport(D3DVIEWPORT9* viewport) override;
+  HRESULT SetRenderState(D3DRENDERSTATETYPE state, DWORD value) override;
+  HRESULT GetRenderState(D3DRENDERSTATETYPE state, DWORD* value) override;
+  HRESULT SetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD value) override;
+  HRESULT GetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD* value) override;
+  HRESULT SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value) override;
+  HRESULT GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD* value) override;
+  HRESULT SetTexture(DWORD stage, IDirect3DBaseTexture9* texture) override;
+  HRESULT GetTexture(DWORD stage, IDirect3DBaseTexture9** texture) override;
+  HRESULT CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
+                        IDirect3DTexture9** texture, HANDLE* sharedHandle) override;
+  HRESULT CreateCubeTexture(UINT edgeLength, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
+                            IDirect3DCubeTexture9** texture, HANDLE* sharedHandle) override;
+  HRESULT CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool, IDirect3DVertexBuffer9** buffer,
+                             HANDLE* sharedHandle) override;
+  HRESULT CreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool, IDirect3DIndexBuffer9** buffer,
+                            HANDLE* sharedHandle) override;
+  HRESULT SetFVF(DWORD fvf) override;
+  HRESULT GetFVF(DWORD* fvf) override;
+  HRESULT CreateVertexDeclaration(const D3DVERTEXELEMENT9* elements,
+                                  IDirect3DVertexDeclaration9** declaration) override;
+  HRESULT SetVertexDeclaration(IDirect3DVertexDeclaration9* declaration) override;
+  HRESULT SetStreamSource(UINT stream, IDirect3DVertexBuffer9* buffer, UINT offset, UINT stride) override;
+  HRESULT SetIndices(IDirect3DIndexBuffer9* indices) override;
+  HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertexData,
+                          UINT vertexStride) override;
+  HRESULT DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) override;
+  HRESULT DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertexIndex, UINT minVertexIndex, UINT numVertices,
+                               UINT startIndex, UINT primitiveCount) override;
+  HRESULT CreateVertexShader(const DWORD* function, IDirect3DVertexShader9** shader) override;
+  HRESULT CreatePixelShader(const DWORD* function, IDirect3DPixelShader9** shader) override;
+  HRESULT SetVertexShader(IDirect3DVertexShader9* shader) override;
+  HRESULT SetPixelShader(IDirect3DPixelShader9* shader) override;
+  HRESULT SetVertexShaderConstantF(UINT startRegister, const float* data, UINT vector4fCount) override;
+  HRESULT SetPixelShaderConstantF(UINT startRegister, const float* data, UINT vector4fCount) override;
+  HRESULT GetRenderTarget(DWORD index, IDirect3DSurface9** surface) override;
+
+  // ---- for the rest of the platform layer ----
+  const ContextRef& context() const { return context_; }
+  bool makeCurrent();
+  // Draws any batched DrawPrimitiveUP work now.
+  void flush();
+  const RenderTarget& renderTarget() const { return target_; }
+  const RenderTarget& backBufferTarget() const { return backBuffer_; }
+  // Switches drawing to another target; the viewport becomes the whole target.
+  void setRenderTarget(const RenderTarget& target);
+  bool inScene() const { return inScene_; }
+  const std::string& lastProgramError() const { return programs_.lastError(); }
+  std::size_t programCount() const { return programs_.size(); }
+  void forgetShader(std::uint64_t shaderId);
+  // Reads the current target as RGBA8, top row first.
+  bool readPixels(std::vector<std::uint8_t>* rgba, int* width, int* height);
+  bool queueBackBufferRead();
+  bool takeBackBufferRead(std::vector<std::uint8_t>* rgba, int* width, int* height, bool wait);
+  void applyVsync();
+  // Counts and clears OpenGL errors seen so far.
+  unsigned takeGLErrors();
+
+ private:
+  Device() = default;
+  ~Device() override;
+  HRESULT initialise(Direct3D* direct3d, HWND window, const D3DPRESENT_PARAMETERS& parameters,
+                     D3DPRESENT_PARAMETERS* actual);
+  void setDefaultStates(bool autoDepth);
+  void releaseBindings();
+
+  // Drawing.
+  enum class Batch { None, Points, Lines, Triangles };
+  struct DrawSource {
+    GLuint buffer = 0;
+    std::size_t offset = 0;  // byte offset of vertex 0
+    int stride = 0;
+  };
+  bool currentLayout(VertexLayout* layout);
+  bool prepareDraw(const VertexLayout& layout, D3DPRIMITIVETYPE type, const DrawSource& source);
+  void selectProgram(const VertexLayout& layout, bool points);
+  void uploadUniforms(LinkedProgram* program);
+  void applyRasterState(bool points);
+  void applyTextures();
+  void applySampler(int unit);
+  void bindVertexSource(const VertexLayout& layout, const DrawSource& source);
+  void stateChanged();    // a state that programs or uniforms read changed
+  void programChanged();  // a state that changes the program changed
+  void invalidateGLState();
+  // Streaming of DrawPrimitiveUP vertices.
+  std::size_t streamUpload(const std::uint8_t* data, std::size_t bytes, int stride);
+  HRESULT drawUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const std::uint8_t* data, UINT stride);
+  void submitBatch();
+
+  ContextRef context_;
+  Direct3D* direct3d_ = nullptr;
+  HWND window_ = nullptr;
+  D3DPRESENT_PARAMETERS parameters_{};
+  bool inScene_ = false;
+
+  // Back buffer: a framebuffer object in Direct3D row order.
+  RenderTarget backBuffer_;
+  RenderTarget target_;
+  GLuint backColor_ = 0, backDepth_ = 0, msColor_ = 0, msDepth_ = 0, msFramebuffer_ = 0, resolveColor_ = 0;
+  std::unique_ptr<Surface> backBufferSurface_;
+
+  // Direct3D state.
+  DWORD renderStates_[kRenderStateCount] = {};
+  DWORD stageStates_[kMaxStages][kStageStateCount] = {};
+  DWORD samplerStates_[kMaxSamplers][kSamplerStateCount] = {};
+  IDirect3DBaseTexture9* textures_[kMaxSamplers] = {};
+  D3DMATRIX world_{}, view_{}, projection_{};
+  D3DMATRIX textureTransforms_[kMaxStages]{};
+  D3DVIEWPORT9 viewport_{};
+  DWORD fvf_ = 0;
+  VertexDeclaration* declaration_ = nullptr;
+  VertexShader* vertexShader_ = nullptr;
+  PixelShader* pixelShader_ = nullptr;
+  VertexBuffer* stream_ = nullptr;
+  UINT streamOffset_ = 0, streamStride_ = 0;
+  IndexBuffer* indices_ = nullptr;
+  float vertexConstants_[kVertexRegisters][4] = {};
+  float pixelConstants_[kPixelRegisters][4] = {};
+
+  // Change tracking.
+  std::uint64_t stateGeneration_ = 1;
+  std::uint64_t vertexConstantGeneration_ = 1;
+  std::uint64_t pixelConstantGeneration_ = 1;
+  bool programDirty_ = true;
+  bool rasterDirty_ = true;
+  bool texturesDirty_ = true;
+  bool samplerDirty_[kMaxSamplers] = {};
+  bool lastDrawPoints_ = false;
+  VertexLayout programLayout_;
+
+  // OpenGL objects and the state last given to OpenGL.
+  ProgramCache programs_;
+  LinkedProgram* program_ = nullptr;
+  GLuint boundProgram_ = ~0u;
+  GLuint vertexArray_ = 0;
+  GLuint streamBuffer_ = 0;
+  std::size_t streamCapacity_ = 0, streamPosition_ = 0;
+  GLuint samplers_[kMaxSamplers] = {};
+  GLuint boundTextures_[kMaxSamplers] = {};
+  GLenum boundTargets_[kMaxSamplers] = {};
+  GLuint boundFramebuffer_ = ~0u;
+  struct SourceShadow {
+    GLuint buffer = ~0u;
+    std::size_t offset = 0;
+    int stride = 0;
+    VertexLayout layout;
+  } sourceShadow_;
+  GLuint boundElements_ = ~0u;
+  int maxSamples_ = 0;
+  int appliedSwapInterval_ = -1;
+  float maxPointSize_ = 64.0f;
+  float maxAnisotropy_ = 1.0f;
+
+  // DrawPrimitiveUP batching.
+  Batch batch_ = Batch::None;
+  int batchStride_ = 0;
+  std::vector<std::uint8_t> batchData_;
+  VertexLayout batchLayout_;
+
+  // Asynchronous read-back.
+  struct PendingRead {
+    GLuint buffer = 0;
+    GLsync fence = nullptr;
+    int width = 0, height = 0;
+  };
+  std::deque<PendingRead> pendingReads_;
+  std::vector<GLuint> freeReadBuffers_;
+};
+
+class Direct3D final : public ComObject<IDirect3D9> {
+ public:
+  Direct3D();
+  HRESULT GetAdapterDisplayMode(UINT adapter, D3DDISPLAYMODE* mode) override;
+  HRESULT CreateDevice(UINT adapter, D3DDEVTYPE deviceType, HWND focusWindow, DWORD behaviorFlags,
+                       D3DPRESENT_PARAMETERS* presentationParameters, IDirect3DDevice9** returnedDevice) override;
+
+ private:
+  ~Direct3D() override;
+};
+
+// The device behind an interface pointer (every device is ours).
+inline Device* deviceImpl(IDirect3DDevice9* device) { return static_cast<Device*>(device); }
+
+// Global switches and counters (d3d9_vorn.h).
+bool batchingEnabled();
+void countGLDraw();
+bool vsyncEnabled();
+
+}  // namespace vorn::d3d
