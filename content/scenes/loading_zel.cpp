@@ -21,7 +21,7 @@ SceneBuilder buildScene() {
 
   // The bar: one quad, u along its length.
   Mesh barMesh;
-  addRect(barMesh, -kBarHalfWidth, -kBarHalfHeight, kBarHalfWidth, kBarHalfHeight, 0.02f);
+  addRect(barMesh, -kBarHalfWidth, -kBarHalfHeight, kBarHalfWidth, kBarHalfHeight, 0.05f);
   // The build value repeats u (the progress shader reads u; previews read this).
   barMesh.setBuild([](V3 p) { return (p.x + kBarHalfWidth) / (2 * kBarHalfWidth); });
   scene.object("bar", barMesh, Layout::Shaded, {bar});

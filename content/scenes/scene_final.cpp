@@ -48,9 +48,9 @@ SceneBuilder buildScene() {
   Mesh rails;
   rails.shade = 0.9f;
   for (float x : {184.0f, 177.0f}) {
-    const std::vector<Frame> frames = {{{x, kGround + 0.3f, 400}, {0, 0, -1}, {1, 0, 0}, {0, 1, 0}},
-                                       {{x, kGround + 0.3f, -400}, {0, 0, -1}, {1, 0, 0}, {0, 1, 0}}};
-    addTrack(rails, frames, 1.435f, 1.0f);
+    const std::vector<Frame> frames = {{{x, kGround + 0.3f, 220}, {0, 0, -1}, {1, 0, 0}, {0, 1, 0}},
+                                       {{x, kGround + 0.3f, -220}, {0, 0, -1}, {1, 0, 0}, {0, 1, 0}}};
+    addTrack(rails, frames, 1.435f, 1.2f);
   }
   // The yellow edge line of the platform.
   addBoxBetween(rails, {kPlatformX0, kPlatformTop, -150}, {kPlatformX0 + 0.5f, kPlatformTop + 0.02f, 150});
