@@ -169,9 +169,13 @@ TEST_F(ParticleFieldTest, FixedUpdateAlternatesBetweenTwoPlaces) {
 TEST_F(ParticleFieldTest, TheGridSideBoundsTheDrawingLoops) {
   field.createUnitGrid();
   PrimitiveCapture capture;
-  field.gridSide = 0.5f;
+  field.gridSide = 0.0f;
   field.drawFixed(false);
   EXPECT_TRUE(capture.primitives.empty());
+  field.gridSide = 0.5f;  // the counter 0 is below it: one point
+  field.drawFixed(false);
+  EXPECT_EQ(capture.primitives.size(), 1u);
+  capture.primitives.clear();
   field.gridSide = 2.0f;  // i, j, k in 0..1
   field.drawFixed(false);
   EXPECT_EQ(capture.primitives.size(), 8u);

@@ -34,6 +34,11 @@ class Widgets : public ::testing::Test {
   // Clicks the resolution cycler's box once (press frame, release frame)
   // with the pointer where the test put it.
   int clickCycler(std::int32_t& index, const char* list) {
+    // A completed click locks presses until a frame sees the button up over
+    // a widget, so every click starts with such a frame.
+    button(false);
+    OptionCycler(context, index, list, 120, 208, 220);
+    EndWidgetFrame(context);
     button(true);
     OptionCycler(context, index, list, 120, 208, 220);
     EndWidgetFrame(context);
@@ -179,6 +184,12 @@ TEST_F(Widgets, ToggleFlipsAndReportsPressAndRelease) {
   EXPECT_EQ(ToggleButton(context, value), 2);
   EndWidgetFrame(context);
   EXPECT_EQ(value, 0);
+  button(true);  // the frame right after a click is locked
+  EXPECT_EQ(ToggleButton(context, value), 0);
+  EndWidgetFrame(context);
+  button(false);
+  ToggleButton(context, value);
+  EndWidgetFrame(context);
   button(true);
   ToggleButton(context, value);
   EndWidgetFrame(context);
