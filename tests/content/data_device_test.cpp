@@ -60,8 +60,7 @@ class DemoDataOnDevice : public ::testing::Test {
       delete graphics;
     }
     g_graphicsDevice = nullptr;
-    if (window) window->destroy();
-    delete window;
+    if (window) window->destroy();  // destroy deletes the window too
     VornWin32_Reset();
   }
   AppWindow* window = nullptr;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/tunnel_path.h"
+#include "platform/hlsl/hlsl.h"
 #include "common/vmath.h"
 #include "font/pixel_font.h"
 #include "scene/scene.h"
@@ -495,3 +496,43 @@ INSTANTIATE_TEST_SUITE_P(DemoData, ShaderFiles,
                            std::string name = info.param.file;
                            return name.substr(0, name.find('.'));
                          });
+
+TEST_P(ShaderFiles, CompileForShaderModelTwoWithMatchingStages) {
+  const ShaderFile& s = GetParam();
+  VertexProfile profile;
+  std::vector<char> vs(SHADER_TEXT_SIZE, 0), ps(SHADER_TEXT_SIZE, 0);
+  ASSERT_TRUE(readShaderSource(dataPath(std::string("shaders/") + s.file).c_str(), &profile, vs.data(), ps.data()));
+  const hlsl::CompileResult vertex = hlsl::compile(vs.data(), "main", "vs_2_0");
+  const hlsl::CompileResult pixel = hlsl::compile(ps.data(), "main", "ps_2_0");
+  ASSERT_TRUE(vertex.ok) << vertex.messages;
+  ASSERT_TRUE(pixel.ok) << pixel.messages;
+  // Every varying the pixel stage reads is written by the vertex stage.
+  for (const hlsl::Varying& in : pixel.program.inputs) {
+    bool written = false;
+    for (const hlsl::Varying& out : vertex.program.outputs) written |= out.semantic == in.semantic;
+    EXPECT_TRUE(written) << s.file << ": " << in.semantic;
+  }
+  // Every vertex input is one the profile provides.
+  for (const hlsl::Varying& in : vertex.program.inputs) {
+    bool provided = false;
+    for (const VertexProfileElement& e : profile.elements) {
+      const std::string semantic = e.usage == 1 ? "POSITION" : e.usage == 2 ? "NORMAL" : e.usage == 4 ? "TEXCOORD" : "COLOR";
+      provided |= in.semantic == semantic + std::to_string(e.usageIndex);
+    }
+    EXPECT_TRUE(provided) << s.file << ": " << in.semantic;
+  }
+  // The transform comes from the constant the programs set.
+  auto declares = [](const hlsl::Program& p, const std::string& name) {
+    for (const hlsl::Constant& c : p.constants)
+      if (c.name == name) return true;
+    return false;
+  };
+  EXPECT_TRUE(declares(vertex.program, "mvp"));
+  if (s.vertexParameter) {
+    EXPECT_TRUE(declares(vertex.program, s.vertexParameter));
+  }
+  if (s.pixelParameter) {
+    EXPECT_TRUE(declares(pixel.program, s.pixelParameter));
+    EXPECT_FALSE(declares(vertex.program, s.pixelParameter));
+  }
+}
