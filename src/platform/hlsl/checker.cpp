@@ -589,6 +589,14 @@ class Checker {
     }
     if (to.isNumeric()) {
       // {a, b, c} for a vector or matrix is its constructor.
+      for (ExprPtr& a : l.args) {
+        if (a->kind == EK::InitList) {
+          diag_.error(a->loc, "nested initializer lists cannot initialize '" + tn(to) + "'");
+          l.type = Type::error();
+          return;
+        }
+        if (a->type.isError() && a->kind != EK::Convert) checkExpr(a);
+      }
       l.kind = EK::Construct;
       l.target = to;
       construct(l);

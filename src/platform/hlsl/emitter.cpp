@@ -316,11 +316,14 @@ class Emitter {
   }
 
   // ------------------------------------------------------------ output helpers
+  // Keeps GLSL line numbers on the HLSL lines. Further statements of a source
+  // line already labelled go on without a directive.
   void line(Loc loc, std::string& out) {
-    if (loc.line != outLine_) {
+    if (loc.line != outLine_ && loc.line != lastLabel_) {
       out += "#line " + std::to_string(loc.line) + "\n";
       outLine_ = loc.line;
     }
+    lastLabel_ = loc.line;
   }
 
   std::string typeOf(const Type& t) { return glslTypeName(t.element(), m_); }
@@ -364,7 +367,7 @@ class Emitter {
   }
 
   void put(std::string& out, Loc loc, const std::string& text) {
-    line(loc, out);
+    if (loc.line > 0) line(loc, out);
     out += std::string(static_cast<size_t>(indent_) * 2, ' ') + text + "\n";
     ++outLine_;
   }
@@ -407,7 +410,7 @@ class Emitter {
         ++indent_;
         for (const StmtPtr& k : s.kids) stmt(*k, out);
         --indent_;
-        put(out, s.loc, "}");
+        put(out, Loc{0, 0}, "}");
         break;
       case SK::Expr: put(out, s.loc, exprTop(*s.expr) + ";"); break;
       case SK::Decl:
@@ -417,10 +420,10 @@ class Emitter {
         put(out, s.loc, "if (" + exprTop(*s.cond) + ") {");
         body(*s.kids[0], out);
         if (s.kids.size() > 1) {
-          put(out, s.kids[1]->loc, "} else {");
+          put(out, Loc{0, 0}, "} else {");
           body(*s.kids[1], out);
         }
-        put(out, s.loc, "}");
+        put(out, Loc{0, 0}, "}");
         break;
       case SK::For: {
         std::string init;
@@ -440,13 +443,13 @@ class Emitter {
         put(out, s.loc, "for (" + init + "; " + (s.cond ? exprTop(*s.cond) : "") + "; " +
                             (s.expr ? exprTop(*s.expr) : "") + ") {");
         body(*s.kids[1], out);
-        put(out, s.loc, "}");
+        put(out, Loc{0, 0}, "}");
         break;
       }
       case SK::While:
         put(out, s.loc, "while (" + exprTop(*s.cond) + ") {");
         body(*s.kids[0], out);
-        put(out, s.loc, "}");
+        put(out, Loc{0, 0}, "}");
         break;
       case SK::Do:
         put(out, s.loc, "do {");
@@ -1001,6 +1004,7 @@ class Emitter {
   std::unordered_map<std::string, std::string> renamed_;
   std::set<Var*> used_;
   std::map<std::string, std::string> helpers_;
+  int lastLabel_ = -1;
   int outLine_ = -1;  // line number GLSL gives the next output line; unknown at first
   int indent_ = 0;
 };
