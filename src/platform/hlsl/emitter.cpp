@@ -417,7 +417,7 @@ class Emitter {
         for (const Var* v : s.vars) put(out, v->loc, declText(v) + ";");
         break;
       case SK::If:
-        put(out, s.loc, "if (" + exprTop(*s.cond) + ") {");
+        put(out, s.loc, "if " + condition(*s.cond) + " {");
         body(*s.kids[0], out);
         if (s.kids.size() > 1) {
           put(out, Loc{0, 0}, "} else {");
@@ -447,14 +447,14 @@ class Emitter {
         break;
       }
       case SK::While:
-        put(out, s.loc, "while (" + exprTop(*s.cond) + ") {");
+        put(out, s.loc, "while " + condition(*s.cond) + " {");
         body(*s.kids[0], out);
         put(out, Loc{0, 0}, "}");
         break;
       case SK::Do:
         put(out, s.loc, "do {");
         body(*s.kids[0], out);
-        put(out, s.cond->loc, "} while (" + exprTop(*s.cond) + ");");
+        put(out, s.cond->loc, "} while " + condition(*s.cond) + ";");
         break;
       case SK::Break: put(out, s.loc, "break;"); break;
       case SK::Continue: put(out, s.loc, "continue;"); break;
@@ -502,12 +502,11 @@ class Emitter {
     return true;
   }
 
-  // A whole statement expression, condition or initialiser: its outermost
-  // parentheses can go.
+  // A whole expression statement: the outermost parentheses of an assignment
+  // or increment can go (binary expressions keep theirs everywhere).
   std::string exprTop(const Expr& e) {
     std::string s = expr(e);
-    if ((e.kind == EK::Assign || e.kind == EK::PreIncDec || e.kind == EK::PostIncDec || e.kind == EK::Binary) &&
-        s.size() >= 2 &&
+    if ((e.kind == EK::Assign || e.kind == EK::PreIncDec || e.kind == EK::PostIncDec) && s.size() >= 2 &&
         s.front() == '(' && balanced(s))
       return s.substr(1, s.size() - 2);
     return s;
@@ -570,11 +569,11 @@ class Emitter {
     std::string s = text;
     Type cur = from;
     if (from.kind == Kind::Scalar) {
-      if (to.kind == Kind::Scalar) return baseVec(to.base, 1) + "(" + stripParens(s) + ")";
-      if (to.kind == Kind::Vector) return baseVec(to.base, to.cols) + "(" + stripParens(s) + ")";
+      if (to.kind == Kind::Scalar) return baseVec(to.base, 1) + "(" + s + ")";
+      if (to.kind == Kind::Vector) return baseVec(to.base, to.cols) + "(" + s + ")";
       if (to.kind == Kind::Matrix) {
-        if (from.base != Base::Float) s = "float(" + stripParens(s) + ")";
-        return splatMatrix(stripParens(s), to.rows, to.cols);
+        if (from.base != Base::Float) s = "float(" + s + ")";
+        return splatMatrix(s, to.rows, to.cols);
       }
       return s;
     }
@@ -595,14 +594,17 @@ class Emitter {
         if (to.base != Base::Float) s = baseVec(to.base, 1) + "(" + s + ")";
         return s;
       }
-      if (to.kind == Kind::Matrix) return matName(to.rows, to.cols) + "(" + stripParens(s) + ")";
+      if (to.kind == Kind::Matrix) return matName(to.rows, to.cols) + "(" + s + ")";
     }
     return s;
   }
 
-  static std::string stripParens(const std::string& s) {
-    if (s.size() >= 2 && s.front() == '(' && s.back() == ')' && balanced(s)) return s.substr(1, s.size() - 2);
-    return s;
+
+  // "if (c)" without doubling the parentheses of a parenthesised condition.
+  std::string condition(const Expr& e) {
+    std::string s = exprTop(e);
+    if (s.size() >= 2 && s.front() == '(' && s.back() == ')' && balanced(s)) return s;
+    return "(" + s + ")";
   }
 
   std::string args(const Expr& e, size_t from = 0) {

@@ -92,7 +92,14 @@ class Parser {
     throw SyntaxError{};
   }
   void expect(std::string_view p) {
-    if (!accept(p)) fail(at(), "syntax error: expected '" + std::string(p) + "' but found " + describe(at()));
+    if (accept(p)) return;
+    // A ';' missing at the end of a line: report it and read on as if it
+    // were there, so that the next statement is still checked.
+    if (p == ";" && at().lineStart && at().kind != Tok::End) {
+      diag_.error(at().loc, "syntax error: expected ';' but found " + describe(at()));
+      return;
+    }
+    fail(at(), "syntax error: expected '" + std::string(p) + "' but found " + describe(at()));
   }
   std::string expectIdent(const char* what) {
     if (at().kind != Tok::Ident) fail(at(), std::string("syntax error: expected ") + what + " but found " + describe(at()));

@@ -337,6 +337,15 @@ class Preprocessor {
 
   bool active() const { return conds_.empty() || conds_.back().active; }
 
+  // Bounds the work of macro expansion: every token copied at any level counts.
+  void charge(Loc loc, size_t n = 1) {
+    work_ += n;
+    if (work_ > kMaxExpansionWork) {
+      diag_.error(loc, "macro expansion produces too many tokens");
+      throw AbortCompile{};
+    }
+  }
+
   void pushOut(Token t) {
     if (out_.size() >= 2000000) {
       diag_.error(t.loc, "macro expansion produces too many tokens");
@@ -398,6 +407,7 @@ class Preprocessor {
       copy.loc = at.loc;
       substituted.push_back(std::move(copy));
     }
+    charge(at.loc, substituted.size());
     disabled.push_back(at.text);
     std::vector<Token> result;
     rescan(substituted, disabled, result, depth + 1);
@@ -446,10 +456,7 @@ class Preprocessor {
         }
       }
       out.push_back(t);
-      if (out.size() > 2000000) {
-        diag_.error(t.loc, "macro expansion produces too many tokens");
-        throw AbortCompile{};
-      }
+      charge(t.loc);
     }
   }
 
@@ -760,8 +767,10 @@ class Preprocessor {
     return v;
   }
 
+  static constexpr size_t kMaxExpansionWork = 300000;
   std::vector<Token> raw_;
   Diagnostics& diag_;
+  size_t work_ = 0;
   std::vector<Token> out_;
   std::unordered_map<std::string, Macro> macros_;
   std::vector<Cond> conds_;
