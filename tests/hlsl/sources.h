@@ -101,4 +101,34 @@ return float4(color.rgb, color.a * lit);
 }
 )";
 
+// A pixel shader mixing most of the language: used as a seed for variants.
+inline constexpr const char* kMixedPs = R"(float4x4 world;
+float3x3 rot;
+float4 tint;
+sampler2D tex : register(s0);
+struct Light { float3 dir; float4 color; };
+float3 shade(Light l, float3 n) { return saturate(dot(n, l.dir)) * l.color.rgb; }
+float4 main(float4 uv : TEXCOORD0, float3 n : TEXCOORD1) : COLOR
+{
+Light l = (Light)0;
+l.dir = normalize(float3(0.2, 0.5, 1));
+l.color = tint;
+float3 c = shade(l, n);
+float4 v = float4(uv.xy, 0, 1);
+float3 w = mul(v.xyz, rot);
+float4 p = mul(v, world);
+float k = v.x * 2 + v.y / 3 - 1;
+int i = 3;
+i += 2;
+v.xy *= 0.5;
+v.zw = uv.yx;
+float4 t = tex2D(tex, uv.xy);
+bool b = k > 0.5 && uv.z < 1;
+float4 s = b ? t : v;
+for (int j = 0; j < 3; j++) { s += t * 0.1; }
+float m = max(k, 0.25) + fmod(k, 2) + lerp(k, 1, 0.5);
+return float4(c + w, m) + p * 0.01 + s + i;
+}
+)";
+
 }  // namespace hlsltest

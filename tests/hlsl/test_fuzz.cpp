@@ -2,13 +2,21 @@
 // (or a program), never a crash or a hang.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <cctype>
 #include <random>
 #include <string>
 
+#include "gl_harness.h"
 #include "platform/hlsl/hlsl.h"
 #include "sources.h"
 
 namespace {
+
+// When set, every program that compiles is also compiled by the GL driver.
+hlsltest::GlHarness* driver = nullptr;
+int driverChecked = 0;
 
 void compileBoth(const std::string& src, int* failures) {
   for (const char* profile : {"vs_2_0", "ps_2_0"}) {
@@ -26,6 +34,11 @@ void compileBoth(const std::string& src, int* failures) {
       hlsl::Program back;
       ASSERT_TRUE(hlsl::deserialize(hlsl::serialize(r.program).data(), &back));
       ASSERT_EQ(back.glsl, r.program.glsl);
+      if (driver) {
+        std::string log;
+        ++driverChecked;
+        ASSERT_TRUE(driver->compiles(r.program, &log)) << "accepted source:\n" << src << "\ndriver:\n" << log;
+      }
     }
   }
 }
@@ -49,6 +62,10 @@ TEST(HlslFuzz, MutatedShaders) {
   const char* inserts[] = {"(", ")", "{", "}", ";", ",", ".", "float4", "struct", "#define X(a) a a\n", "#if 1\n",
                            "#endif\n", "[", "]", "=", "+=", "?", ":", "mul(", "return", "for(;;)", "discard;",
                            "\"", "/*", "\\\n", "0x", "1e", "++", "x", ".xyzw", "(float4x4)", "{1,2}", "register(c", "#line 9\n"};
+  std::string why;
+  driver = hlsltest::GlHarness::get(&why);
+  ASSERT_NE(driver, nullptr) << why;
+  driverChecked = 0;
   std::mt19937 rng(99);
   int failures = 0;
   for (int i = 0; i < 2500; ++i) {
@@ -69,7 +86,73 @@ TEST(HlslFuzz, MutatedShaders) {
     }
     compileBoth(s, &failures);
   }
+  driver = nullptr;
   EXPECT_GT(failures, 0);
+}
+
+// Swaps tokens for others of the same kind (types, swizzles, operators,
+// literals, intrinsics): many of these still compile, in odd combinations,
+// and the driver must accept every one that does.
+TEST(HlslFuzz, AcceptedVariantsCompileInTheDriver) {
+  std::string why;
+  driver = hlsltest::GlHarness::get(&why);
+  ASSERT_NE(driver, nullptr) << why;
+  driverChecked = 0;
+  const std::vector<std::vector<std::string>> classes = {
+      {"float", "float2", "float3", "float4", "int", "int2", "int4", "bool", "bool3", "half3", "float2x2",
+       "float3x3", "float4x3", "float4x4"},
+      {"x", "y", "xy", "yx", "xyz", "rgb", "xxxx", "w", "zyx", "xyzw", "ba", "_m00", "_m11_m22", "_11"},
+      {"+", "-", "*", "/", "%", "<", ">=", "==", "!=", "&&", "||"},
+      {"0", "1", "2.5", "0.5h", "3", "1e2", "true", "false"},
+      {"saturate", "frac", "abs", "normalize", "sin", "floor", "exp2", "rsqrt", "sign", "round", "ddx", "ddy",
+       "length", "any", "all", "transpose", "determinant", "isfinite"},
+      {"+=", "-=", "*=", "/=", "%=", "="},
+      {"mul", "dot", "min", "max", "pow", "step", "atan2", "fmod", "distance", "cross", "reflect", "lerp"},
+  };
+  const char* seeds[] = {hlsltest::kLambertVs, hlsltest::kLambertPs, hlsltest::kBlurPs, hlsltest::kRevealVs,
+                         hlsltest::kRevealPs, hlsltest::kLoadingPs, hlsltest::kMixedPs};
+  std::mt19937 rng(2024);
+  int failures = 0;
+  for (int i = 0; i < 2500; ++i) {
+    // Split into identifier/number runs and single other characters.
+    std::string seed = seeds[rng() % (sizeof seeds / sizeof *seeds)];
+    std::vector<std::string> toks;
+    for (size_t k = 0; k < seed.size();) {
+      size_t e = k;
+      auto word = [&](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '.'; };
+      if (word(seed[k])) {
+        while (e < seed.size() && word(seed[e])) ++e;
+      } else if (k + 1 < seed.size() && std::string("+-*/%<>=!&|").find(seed[k]) != std::string::npos &&
+                 std::string("=&|").find(seed[k + 1]) != std::string::npos) {
+        e = k + 2;
+      } else {
+        e = k + 1;
+      }
+      toks.push_back(seed.substr(k, e - k));
+      k = e;
+    }
+    int edits = 1 + static_cast<int>(rng() % 3);
+    for (int n = 0; n < edits; ++n) {
+      size_t t = rng() % toks.size();
+      for (const auto& cls : classes) {
+        if (std::find(cls.begin(), cls.end(), toks[t]) != cls.end()) {
+          toks[t] = cls[rng() % cls.size()];
+          break;
+        }
+        // a ".xy" style member access: swap the swizzle after the dot
+        if (toks[t].find('.') != std::string::npos && &cls == &classes[1] && rng() % 2) {
+          toks[t] = toks[t].substr(0, toks[t].rfind('.') + 1) + cls[rng() % cls.size()];
+          break;
+        }
+      }
+    }
+    std::string s;
+    for (const std::string& tk : toks) s += tk;
+    compileBoth(s, &failures);
+  }
+  driver = nullptr;
+  EXPECT_GT(driverChecked, 300) << "enough variants compile to exercise the emitter";
+  std::printf("[ info ] %d accepted variants compiled by the driver\n", driverChecked);
 }
 
 TEST(HlslFuzz, TokenSoup) {

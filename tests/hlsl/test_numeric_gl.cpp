@@ -252,3 +252,15 @@ TEST_F(NumericGl, PixelInputsTheVertexShaderDoesNotWriteReadZero) {
   const char* ps = R"(float4 main(float4 c : COLOR0, float2 uv : TEXCOORD0) : COLOR { return c + float4(0, 0, 0, 0.5); })";
   EXPECT_FLOAT4(first(ps), 0, 0, 0, 0.5f);
 }
+
+TEST_F(NumericGl, StaticInitialisersSeeTheConstantsAndFunctionsTheyUse) {
+  // tint is used only by the initialiser of x and by helper(), which only the
+  // initialiser calls: both must still be in the program.
+  const char* ps = R"(float4 tint;
+float4 helper() { return tint * 3; }
+static float4 x = tint * 2 + helper();
+float4 main() : COLOR { return x; })";
+  EXPECT_FLOAT4(first(ps, {{1, 2, 0, -1}}), 5, 10, 0, -5);
+  ASSERT_EQ(program_.constants.size(), 1u);
+  EXPECT_EQ(program_.constants[0].name, "tint");
+}

@@ -335,7 +335,15 @@ class Checker {
       ExprPtr init = std::move(v->init);
       checkInit(init, v->type);
     } else if (v->init) {
+      // The initialiser runs at the start of main(): what it references is
+      // used whenever the variable is.
+      FunctionDecl* uses = m_.newFunction();
+      uses->name = v->name;
+      uses->loc = v->loc;
+      current_ = uses;
       checkInit(v->init, v->type);
+      current_ = nullptr;
+      v->initUses = uses;
     }
     if (!v->constant && v->regClass) diag_.warning(v->loc, "register ignored on a static variable");
     if (v->isConst && v->init && v->type.isScalar()) {
@@ -1580,11 +1588,26 @@ class Checker {
   void reach() {
     std::vector<FunctionDecl*> stack;
     visit(entry_, stack);
+    // Globals used by what is reached, and what their initialisers use, until
+    // nothing new turns up.
+    bool changed = true;
+    while (changed) {
+      changed = false;
+      for (auto& fp : m_.funcPool) {
+        if (!fp->reachable) continue;
+        for (Var* g : fp->globals) {
+          if (g->reached) continue;
+          g->reached = true;
+          changed = true;
+          if (g->initUses) visit(g->initUses, stack);
+        }
+      }
+    }
     // Stage checks for everything reached.
     bool vs = opt_.stage == Stage::Vertex;
     for (auto& fp : m_.funcPool) {
       FunctionDecl* f = fp.get();
-      if (!f->reachable || !f->body) continue;
+      if (!f->reachable) continue;
       for (auto& [use, loc] : f->stageUses) {
         if (!vs) continue;
         switch (use) {

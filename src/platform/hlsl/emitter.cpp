@@ -216,14 +216,9 @@ class Emitter {
     for (auto& f : m_.funcPool) f->glsl = f->isEntry ? "vorn_entry" : rename(f->name);
     for (auto& f : m_.funcPool)
       if (f->symbol && f->symbol->isEntry) f->glsl = "vorn_entry";
-    // Everything the entry point reaches.
-    for (auto& f : m_.funcPool) {
-      if (!f->reachable || !f->body) continue;
-      for (Var* g : f->globals) used_.insert(g);
-    }
   }
 
-  bool globalUsed(Var* v) const { return used_.count(v) != 0; }
+  static bool globalUsed(const Var* v) { return v->reached; }
 
   // ------------------------------------------------------------ registers
   void registers() {
@@ -1004,7 +999,6 @@ class Emitter {
   Program& prog_;
   Diagnostics& diag_;
   std::unordered_map<std::string, std::string> renamed_;
-  std::set<Var*> used_;
   std::map<std::string, std::string> helpers_;
   int lastLabel_ = -1;
   int outLine_ = -1;  // line number GLSL gives the next output line; unknown at first

@@ -192,6 +192,8 @@ struct Var {
   bool hasValue = false;  // compile-time value known (static const scalars)
   double value = 0.0;
   int reg = -1;           // assigned register
+  bool reached = false;   // a global that the entry point uses, directly or through initialisers
+  FunctionDecl* initUses = nullptr;  // what a global's initialiser references
   bool usedCube = false, used2D = false;  // generic 'sampler' usage
 };
 
