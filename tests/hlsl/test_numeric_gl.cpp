@@ -264,3 +264,19 @@ float4 main() : COLOR { return x; })";
   ASSERT_EQ(program_.constants.size(), 1u);
   EXPECT_EQ(program_.constants[0].name, "tint");
 }
+
+TEST_F(NumericGl, LoopVariablesStayVisibleAfterTheLoop) {
+  // HLSL scoping: i of the most recent loop is used after it.
+  const char* ps = R"(float4 main() : COLOR
+{
+float s = 0;
+for (int i = 0; i < 3; i++) s += i;
+for (int i = 10; i < 12; i++) s += i;
+float afterSecond = i;
+for (i = 0; i < 4; i++) s += 1;
+int k = 5;
+for (int k2 = 0; k2 < 2; k2++) k += k2;
+return float4(s, afterSecond, i, k);
+})";
+  EXPECT_FLOAT4(first(ps), 3 + 21 + 4, 12, 4, 6);
+}

@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstring>
+#include <set>
 #include <unordered_map>
 
 #include "platform/hlsl/internal.h"
@@ -137,6 +138,10 @@ class Checker {
 
   void declare(Var* v) {
     auto& scope = scopes_.back();
+    auto old = scope.find(v->name);
+    if (old != scope.end() && leaked_.count(old->second)) {
+      scope.erase(old);  // a new declaration replaces a loop variable from an earlier loop
+    }
     if (scope.count(v->name)) {
       diag_.error(v->loc, "redefinition of '" + v->name + "'");
       return;
@@ -485,6 +490,16 @@ class Checker {
         scoped(*s.kids[1]);
         --loops_;
         scopes_.pop_back();
+        // As in HLSL, a variable declared in the loop's initialiser stays
+        // visible for the rest of the enclosing block.
+        if (s.kids[0]->kind == SK::Decl) {
+          for (Var* v : s.kids[0]->vars) {
+            auto old = scopes_.back().find(v->name);
+            if (old != scopes_.back().end() && !leaked_.count(old->second)) continue;  // the block's own variable
+            scopes_.back()[v->name] = v;  // the most recent loop's variable wins
+            leaked_.insert(v);
+          }
+        }
         break;
       case SK::While:
         condition(s.cond);
@@ -651,6 +666,10 @@ class Checker {
             diag_.error(e.loc, "undeclared identifier '" + e.name + "'");
           e.type = Type::error();
           break;
+        }
+        if (leaked_.count(v) && !v->hoisted) {
+          diag_.warning(e.loc, "'" + v->name + "' is a loop variable used after its loop");
+          v->hoisted = true;
         }
         useVar(e, v);
         break;
@@ -1658,6 +1677,7 @@ class Checker {
   FunctionDecl* entry_ = nullptr;
   size_t entryItem_ = 0;
   std::vector<Var*> pendingGlobals_;
+  std::set<Var*> leaked_;
   int loops_ = 0;
 };
 

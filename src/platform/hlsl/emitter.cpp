@@ -187,6 +187,17 @@ class Emitter {
 
  private:
   // ------------------------------------------------------------ names
+  // A name without "__" (reserved in GLSL) and without a trailing '_'.
+  static std::string clean(const std::string& name) {
+    std::string out;
+    for (char c : name) {
+      if (c == '_' && !out.empty() && out.back() == '_') out += 'U';
+      else out += c;
+    }
+    if (!out.empty() && out.back() == '_') out += 'U';
+    return out;
+  }
+
   std::string rename(const std::string& name) {
     auto it = renamed_.find(name);
     if (it != renamed_.end()) return it->second;
@@ -194,15 +205,7 @@ class Emitter {
     bool clash = isReservedGlslName(name) || name.compare(0, 3, "gl_") == 0 || name.compare(0, 5, "vorn_") == 0 ||
                  name.find("__") != std::string::npos || name.compare(0, 2, "a_") == 0 ||
                  name.compare(0, 2, "v_") == 0;
-    if (clash) {
-      std::string clean;
-      for (char c : name) {
-        if (c == '_' && !clean.empty() && clean.back() == '_') clean += 'U';
-        else clean += c;
-      }
-      g = "vorn_u" + std::to_string(renamed_.size()) + "_" + clean;
-      if (g.back() == '_') g += 'U';
-    }
+    if (clash) g = "vorn_u" + std::to_string(renamed_.size()) + "_" + clean(name);
     renamed_[name] = g;
     return g;
   }
@@ -212,7 +215,12 @@ class Emitter {
       s.glsl = rename(s.name);
       for (StructMember& mem : s.members) mem.glsl = rename(mem.name);
     }
-    for (auto& v : m_.varPool) v->glsl = rename(v->name);
+    int hoisted = 0;
+    for (auto& v : m_.varPool) {
+      v->glsl = rename(v->name);
+      // Declared before its loop in the output, so it needs a name of its own.
+      if (v->hoisted) v->glsl = "vorn_l" + std::to_string(hoisted++) + "_" + clean(v->name);
+    }
     for (auto& f : m_.funcPool) f->glsl = f->isEntry ? "vorn_entry" : rename(f->name);
     for (auto& f : m_.funcPool)
       if (f->symbol && f->symbol->isEntry) f->glsl = "vorn_entry";
@@ -423,7 +431,12 @@ class Emitter {
       case SK::For: {
         std::string init;
         const Stmt& i = *s.kids[0];
-        if (i.kind == SK::Decl) {
+        bool hoist = false;
+        for (const Var* v : i.vars) hoist = hoist || v->hoisted;
+        if (hoist) {
+          // Loop variables used after the loop are declared before it.
+          for (const Var* v : i.vars) put(out, v->loc, declText(v) + ";");
+        } else if (i.kind == SK::Decl) {
           for (size_t k = 0; k < i.vars.size(); ++k) {
             std::string d = declText(i.vars[k]);
             if (k == 0) {

@@ -192,6 +192,7 @@ struct Var {
   bool hasValue = false;  // compile-time value known (static const scalars)
   double value = 0.0;
   int reg = -1;           // assigned register
+  bool hoisted = false;   // a for-loop variable used after its loop
   bool reached = false;   // a global that the entry point uses, directly or through initialisers
   FunctionDecl* initUses = nullptr;  // what a global's initialiser references
   bool usedCube = false, used2D = false;  // generic 'sampler' usage
