@@ -325,3 +325,30 @@ TEST(HlslAccept, FloatLiteralsPrintWithADecimalPointWhateverTheLocale) {
   EXPECT_NE(p.glsl.find("vec4(1.0, 0.5, 0.001, 2.5e+10)"), std::string::npos) << p.glsl;
   EXPECT_EQ(p.glsl.find("0,5"), std::string::npos);
 }
+
+TEST(HlslAccept, DriverErrorsPointAtTheHlslLine) {
+  // Break the GLSL of the statement on HLSL line 5 and look at the driver's
+  // message: the #line directives must have kept the numbering.
+  const char* src = "float4 tint;\nfloat4 main() : COLOR\n{\nfloat4 a = tint;\nfloat4 c = a * 2;\nreturn c;\n}\n";
+  hlsl::Program p = mustCompile(src, "ps_2_0");
+  std::string marker = "vec4 c = (a * vec4(2.0));";
+  size_t at = p.glsl.find(marker);
+  ASSERT_NE(at, std::string::npos) << p.glsl;
+  p.glsl.replace(at, marker.size(), "vec4 c = no_such_name;");
+  GlHarness* h = gl();
+  if (!h) return;
+  std::string log;
+  ASSERT_FALSE(h->compiles(p, &log));
+  std::string driverMessage = log.substr(0, log.find("--- source ---"));
+  // Mesa writes "0:5(10): error: ...", other drivers "ERROR: 0:5: ...".
+  EXPECT_NE(driverMessage.find("0:5"), std::string::npos) << driverMessage;
+}
+
+TEST(HlslAccept, DepthAndSeveralColourOutputs) {
+  const char* src = "void main(float4 c : COLOR0, out float4 o0 : COLOR0, out float4 o1 : COLOR1, out float d : DEPTH)\n"
+                    "{ o0 = c; o1 = c.bgra; d = c.a; }\n";
+  hlsl::Program p = mustCompile(src, "ps_2_0");
+  EXPECT_NE(p.glsl.find("gl_FragDepth"), std::string::npos);
+  EXPECT_TRUE(hasOutput(p, "COLOR1", 4));
+  expectGlCompiles(p);
+}

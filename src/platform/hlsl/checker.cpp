@@ -402,11 +402,7 @@ class Checker {
         f->isEntry = true;
       }
     }
-    if (!f->body) {
-      for (Var* p : f->params)
-        if (p->isUniform && !isEntry) { /* prototypes of main may say uniform */ }
-      return;
-    }
+    if (!f->body) return;
     current_ = f;
     scopes_.emplace_back();
     for (Var* p : f->params) {
@@ -1040,7 +1036,7 @@ class Checker {
           offset = 0;
           ++k;
         }
-        if (k + 1 >= n.size() + 0 || k + 2 > n.size() || !std::isdigit(static_cast<unsigned char>(n[k])) ||
+        if (k + 2 > n.size() || !std::isdigit(static_cast<unsigned char>(n[k])) ||
             !std::isdigit(static_cast<unsigned char>(n[k + 1]))) {
           ok = false;
           break;
@@ -1595,7 +1591,7 @@ class Checker {
       if (p->dir != ParamDir::In) collectSlots(p->type, p->semantic, p->loc, false, static_cast<int>(i), path, what);
     }
     if (f->ret.kind != Kind::Void)
-      collectSlots(f->ret, f->semantic, f->semanticLoc.line ? f->loc : f->loc, false, -1, path, "return value");
+      collectSlots(f->ret, f->semantic, f->loc, false, -1, path, "return value");
     bool vs = opt_.stage == Stage::Vertex;
     bool found = false;
     for (const IOSlot& s : m_.io)

@@ -292,7 +292,7 @@ class Parser {
     const Token& typeTok = at();
     Type type = parseType();
     if (at().kind == Tok::Ident && at(1).is("(")) {
-      parseFunction(q, type, typeTok);
+      parseFunction(type);
       return;
     }
     parseGlobalDeclarators(q, type, typeTok);
@@ -423,8 +423,7 @@ class Parser {
     m_.items.push_back(std::move(item));
   }
 
-  void parseFunction(const Qualifiers& q, const Type& ret, const Token& typeTok) {
-    (void)q;
+  void parseFunction(const Type& ret) {
     FunctionDecl* f = m_.newFunction();
     f->loc = at().loc;
     f->name = next().text;
@@ -458,7 +457,6 @@ class Parser {
       f->semanticLoc = at().loc;
       f->semantic = expectIdent("a semantic");
     }
-    (void)typeTok;
     TopLevel item{TopLevel::What::Function, -1, {}, f, f->loc};
     if (accept(";")) {
       m_.items.push_back(std::move(item));
