@@ -4,7 +4,11 @@
 // Each line is `<when> <event> [arguments]`, `#` starts a comment. `when` is
 // fN (once N frames have been presented since the script was loaded) or tMS
 // (once MS milliseconds have passed since then). Lines fire in file order: a
-// line waits for its own condition and for every line before it.
+// line waits for its own condition and for every line before it. Events:
+// keydown VK, keyup VK, key VK (down, and up once a frame has been presented),
+// move X Y (client pixels), ldown, lup, rdown, rup, click X Y (move, down,
+// up), close, and the window notifications focus, blur, minimize, restore,
+// maximize. Events go to the focused window, else the newest one.
 #include <SDL.h>
 
 #include <cctype>
@@ -26,7 +30,21 @@ namespace vorn::win32 {
 namespace {
 
 enum class Trigger { Frame, Time, NextFrame };
-enum class Action { KeyDown, KeyUp, Move, LeftDown, LeftUp, RightDown, RightUp, Close };
+enum class Action {
+  KeyDown,
+  KeyUp,
+  Move,
+  LeftDown,
+  LeftUp,
+  RightDown,
+  RightUp,
+  Close,
+  Focus,
+  Blur,
+  Minimize,
+  Restore,
+  Maximize
+};
 
 struct ScriptEvent {
   Trigger trigger = Trigger::Frame;
@@ -151,7 +169,9 @@ bool parseLine(const std::string& line, std::vector<ScriptEvent>* out, std::stri
   }
   static const std::pair<const char*, Action> kPlain[] = {{"ldown", Action::LeftDown}, {"lup", Action::LeftUp},
                                                           {"rdown", Action::RightDown}, {"rup", Action::RightUp},
-                                                          {"close", Action::Close}};
+                                                          {"close", Action::Close},     {"focus", Action::Focus},
+                                                          {"blur", Action::Blur},       {"minimize", Action::Minimize},
+                                                          {"restore", Action::Restore}, {"maximize", Action::Maximize}};
   for (const auto& [plain, action] : kPlain) {
     if (name == plain) {
       if (!expect(0)) return false;
@@ -202,10 +222,24 @@ void inject(const ScriptEvent& scripted, Window& window) {
       break;
     }
     case Action::Close:
+    case Action::Focus:
+    case Action::Blur:
+    case Action::Minimize:
+    case Action::Restore:
+    case Action::Maximize: {
+      static const std::pair<Action, Uint8> kWindowEvents[] = {{Action::Close, SDL_WINDOWEVENT_CLOSE},
+                                                               {Action::Focus, SDL_WINDOWEVENT_FOCUS_GAINED},
+                                                               {Action::Blur, SDL_WINDOWEVENT_FOCUS_LOST},
+                                                               {Action::Minimize, SDL_WINDOWEVENT_MINIMIZED},
+                                                               {Action::Restore, SDL_WINDOWEVENT_RESTORED},
+                                                               {Action::Maximize, SDL_WINDOWEVENT_MAXIMIZED}};
       event.type = SDL_WINDOWEVENT;
       event.window.windowID = window.sdlId;
-      event.window.event = SDL_WINDOWEVENT_CLOSE;
+      for (const auto& [action, code] : kWindowEvents) {
+        if (action == scripted.action) event.window.event = code;
+      }
       break;
+    }
   }
   event.common.timestamp = SDL_GetTicks();
   translateSdlEvent(event);

@@ -1,0 +1,194 @@
+#include "platform/fmod/device_playback.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+
+namespace vorn::fmod {
+
+namespace {
+
+constexpr int kCallbackFrames = 1024;     // within the 512..1024 that works everywhere
+constexpr std::int64_t kRingFrames = 1 << 15;  // about 0.7 s at 44.1 kHz
+constexpr std::int64_t kDecodeChunk = 2048;
+
+}  // namespace
+
+std::unique_ptr<DevicePlayback> DevicePlayback::open(OggVorbis_File* file, std::int64_t lengthFrames,
+                                                     std::string* error) {
+  vorbis_info* info = ov_info(file, -1);
+  if (!info || info->rate <= 0 || info->channels <= 0) {
+    if (error) *error = "the stream has no audio";
+    return nullptr;
+  }
+  std::unique_ptr<DevicePlayback> playback(new DevicePlayback());
+  playback->file_ = file;
+  playback->rate_ = info->rate;
+  playback->inChannels_ = info->channels;
+  playback->outChannels_ = info->channels == 1 ? 1 : 2;
+  playback->length_ = lengthFrames;
+
+  SDL_AudioSpec wanted{};
+  wanted.freq = static_cast<int>(info->rate);
+  wanted.format = AUDIO_F32SYS;
+  wanted.channels = static_cast<Uint8>(playback->outChannels_);
+  wanted.samples = kCallbackFrames;
+  wanted.callback = &DevicePlayback::callbackEntry;
+  wanted.userdata = playback.get();
+  // SDL converts to whatever the hardware wants, so the callback always
+  // sees the stream's own rate and channels.
+  playback->device_ = SDL_OpenAudioDevice(nullptr, 0, &wanted, &playback->spec_, 0);
+  if (playback->device_ == 0) {
+    if (error) *error = SDL_GetError();
+    return nullptr;
+  }
+  // A buffer handed over is heard after what the device still holds: one
+  // more buffer on real outputs; the dummy and disk drivers take each
+  // buffer at once and then wait its length.
+  const char* driver = SDL_GetCurrentAudioDriver();
+  bool immediate = driver && (std::strcmp(driver, "dummy") == 0 || std::strcmp(driver, "disk") == 0);
+  playback->latency_ = immediate ? 0 : playback->spec_.samples;
+  playback->clock_.configure(playback->rate_, static_cast<std::int64_t>(SDL_GetPerformanceFrequency()),
+                             playback->latency_, playback->spec_.samples);
+  playback->clock_.setLength(lengthFrames);
+
+  playback->ringFrames_ = kRingFrames;
+  playback->ring_.assign(static_cast<std::size_t>(kRingFrames * playback->outChannels_), 0.0f);
+  playback->decoder_ = std::thread(&DevicePlayback::decoderLoop, playback.get());
+  return playback;
+}
+
+DevicePlayback::~DevicePlayback() {
+  // The decoder first (it may lock the device), then the device: after
+  // SDL_CloseAudioDevice no callback runs, and the ring can go.
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    quit_ = true;
+  }
+  wake_.notify_all();
+  if (decoder_.joinable()) decoder_.join();
+  if (device_) SDL_CloseAudioDevice(device_);
+}
+
+void DevicePlayback::playFrom(std::int64_t frame) {
+  frame = std::clamp<std::int64_t>(frame, 0, length_);
+  // With the callback locked out: silence until the decoder has sought, and
+  // the clock holds at the new frame until that audio is taken.
+  SDL_LockAudioDevice(device_);
+  seeking_ = true;
+  clock_.start(frame);
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    seekPending_ = true;
+    seekTarget_ = frame;
+  }
+  SDL_UnlockAudioDevice(device_);
+  wake_.notify_all();
+  SDL_PauseAudioDevice(device_, 0);
+}
+
+std::int64_t DevicePlayback::positionFrames() {
+  return clock_.position(static_cast<std::int64_t>(SDL_GetPerformanceCounter()));
+}
+
+void DevicePlayback::callbackEntry(void* self, Uint8* stream, int bytes) {
+  auto* playback = static_cast<DevicePlayback*>(self);
+  int frames = bytes / static_cast<int>(sizeof(float)) / playback->outChannels_;
+  playback->callback(reinterpret_cast<float*>(stream), frames);
+}
+
+void DevicePlayback::callback(float* out, int frames) {
+  std::int64_t now = static_cast<std::int64_t>(SDL_GetPerformanceCounter());
+  std::memset(out, 0, static_cast<std::size_t>(frames) * outChannels_ * sizeof(float));
+  if (seeking_) return;
+  std::int64_t read = read_.load(std::memory_order_relaxed);
+  std::int64_t available = written_.load(std::memory_order_acquire) - read;
+  std::int64_t take = std::min<std::int64_t>(available, frames);
+  for (std::int64_t i = 0; i < take; ++i) {
+    std::int64_t slot = (read + i) & (ringFrames_ - 1);
+    std::memcpy(out + i * outChannels_, &ring_[static_cast<std::size_t>(slot * outChannels_)],
+                sizeof(float) * outChannels_);
+  }
+  read_.store(read + take, std::memory_order_release);
+  std::int64_t first = ringStart_ + read;
+  if (take == frames) {
+    clock_.onBuffer(first, take, false, now);
+  } else if (endOfStream_.load(std::memory_order_acquire) &&
+             written_.load(std::memory_order_acquire) == read + take) {
+    // The end: the silence after the last frame counts as played, so that
+    // the position runs out to the stream length and stops there.
+    clock_.onBuffer(first, frames, false, now);
+  } else {
+    clock_.onBuffer(first, take, true, now);  // decoder fell behind
+  }
+  wake_.notify_one();
+}
+
+bool DevicePlayback::decode(std::int64_t frames) {
+  float** pcm = nullptr;
+  int section = 0;
+  std::int64_t done = 0;
+  while (done < frames) {
+    long got = ov_read_float(file_, &pcm, static_cast<int>(frames - done), &section);
+    if (got == OV_HOLE) continue;  // a gap in the data: keep going
+    if (got <= 0) return false;    // end of stream or unrecoverable error
+    std::int64_t write = written_.load(std::memory_order_relaxed);
+    for (long i = 0; i < got; ++i) {
+      std::int64_t slot = (write + i) & (ringFrames_ - 1);
+      float* frame = &ring_[static_cast<std::size_t>(slot * outChannels_)];
+      if (inChannels_ == 1) {
+        frame[0] = pcm[0][i];
+      } else if (inChannels_ == 2 || inChannels_ == 4) {
+        frame[0] = pcm[0][i];
+        frame[1] = pcm[1][i];
+      } else {
+        // Vorbis orders three and more channels left, centre, right, ...
+        const float centre = 0.70710678f * pcm[1][i];
+        frame[0] = pcm[0][i] + centre;
+        frame[1] = pcm[2][i] + centre;
+      }
+    }
+    written_.store(write + got, std::memory_order_release);
+    done += got;
+  }
+  return true;
+}
+
+void DevicePlayback::decoderLoop() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  for (;;) {
+    if (quit_) return;
+    if (seekPending_) {
+      std::int64_t target = seekTarget_;
+      seekPending_ = false;
+      lock.unlock();
+      if (ov_pcm_seek(file_, target) != 0) ov_pcm_seek(file_, 0);
+      std::int64_t at = ov_pcm_tell(file_);
+      // The callback plays silence and touches nothing while seeking, so the
+      // ring can be emptied and half filled before it may play again.
+      read_.store(0);
+      written_.store(0);
+      ringStart_ = at < 0 ? 0 : at;
+      endOfStream_.store(!decode(ringFrames_ / 2), std::memory_order_release);
+      SDL_LockAudioDevice(device_);
+      lock.lock();
+      if (!seekPending_) seeking_ = false;  // else a newer seek starts over
+      lock.unlock();
+      SDL_UnlockAudioDevice(device_);
+      lock.lock();
+      continue;
+    }
+    std::int64_t used = written_.load(std::memory_order_relaxed) - read_.load(std::memory_order_acquire);
+    std::int64_t space = ringFrames_ - used;
+    if (endOfStream_.load(std::memory_order_relaxed) || space < kDecodeChunk) {
+      wake_.wait_for(lock, std::chrono::milliseconds(5));
+      continue;
+    }
+    lock.unlock();
+    bool more = decode(std::min(space, kDecodeChunk * 4));
+    if (!more) endOfStream_.store(true, std::memory_order_release);
+    lock.lock();
+  }
+}
+
+}  // namespace vorn::fmod
