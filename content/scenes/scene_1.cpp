@@ -87,7 +87,7 @@ SceneBuilder buildScene() {
   auto finish = [&](std::size_t from, float jitter) {
     for (std::size_t i = from; i < steel.vertices.size(); ++i) steel.vertices[i].build = buildAt(steel.vertices[i].p, jitter);
   };
-  steel.shade = 0.55f;
+  steel.shade = 0.36f;
   for (float z : {-18.0f, -46.0f, -80.0f, -120.0f, -165.0f}) {
     const std::size_t from = steel.vertices.size();
     addGantry(steel, -16.5f, 16.5f, z, 7.2f, 0.12f);
@@ -109,7 +109,7 @@ SceneBuilder buildScene() {
   // Floodlight towers with bright lamp heads.
   for (const V3& base : towers) {
     const std::size_t from = steel.vertices.size();
-    steel.shade = 0.6f;
+    steel.shade = 0.36f;
     addLampTower(steel, base, 24, 1);
     for (std::size_t i = from; i < steel.vertices.size(); ++i)
       if (steel.vertices[i].p.y > 24.1f) steel.vertices[i].shade = 3.0f;
@@ -119,7 +119,7 @@ SceneBuilder buildScene() {
   for (int i = 0; i <= 9; ++i) {
     const float z = -24.0f - 8.0f * static_cast<float>(i);
     const std::size_t from = steel.vertices.size();
-    steel.shade = 0.5f;
+    steel.shade = 0.32f;
     addLatticeColumn(steel, {-42, 0, z}, 11, 0.7f, 0.1f);
     addLatticeColumn(steel, {-27, 0, z}, 11, 0.7f, 0.1f);
     addTruss(steel, {-42, 11, z}, {-34.5f, 15, z}, 1.1f, 1.5f, 0.1f);
@@ -135,7 +135,7 @@ SceneBuilder buildScene() {
     finish(from, 0.0f);
   }
   // Wagons: box wagons on one track, tank wagons on another.
-  steel.shade = 0.45f;
+  steel.shade = 0.3f;
   for (int i = 0; i < 5; ++i) {
     const std::size_t from = steel.vertices.size();
     addWagon(steel, {-9.0f, 0.43f, -30.0f - 15.0f * static_cast<float>(i)}, 14.0f, false);
@@ -149,7 +149,7 @@ SceneBuilder buildScene() {
   // A gantry crane straddling the outer tracks at the far end.
   {
     const std::size_t from = steel.vertices.size();
-    steel.shade = 0.55f;
+    steel.shade = 0.36f;
     for (float x : {6.0f, 26.0f})
       for (float z : {-188.0f, -200.0f}) addLatticeColumn(steel, {x, 0, z}, 19, 1.2f, 0.14f);
     for (float z : {-188.0f, -200.0f}) addTruss(steel, {4, 19, z}, {28, 19, z}, 1.8f, 2.0f, 0.14f);
@@ -165,7 +165,7 @@ SceneBuilder buildScene() {
     const float a = 2 * kPi * static_cast<float>(i) / 48.0f;
     const V3 dir{std::cos(a), 0, std::sin(a)};
     const float warm = 0.5f + 0.5f * std::cos(a + 1.2f);
-    dome.color = {0.10f + 0.06f * warm, 0.06f + 0.03f * warm, 0.05f, 1};
+    dome.color = {0.05f + 0.04f * warm, 0.03f + 0.02f * warm, 0.03f, 1};
     dome.add(dir * 380.0f + V3{0, -5, 0}, -dir, 0, 0);
     dome.color = {0.015f, 0.015f, 0.03f, 1};
     dome.add(dir * 380.0f + V3{0, 140, 0}, -dir, 0, 1);

@@ -32,23 +32,23 @@ SceneBuilder buildScene() {
   const float s0 = -20.0f, s1 = tn::kLength + 30.0f;
 
   Mesh tube;
-  tube.shade = 0.24f;
+  tube.shade = 0.12f;
   addTunnel(tube, pathFrames(s0, s1, 1.5f, 0, 0), tn::kRadius, 28, tn::kFloor);
   // Darker floor: every vertex at track level.
   for (Vertex& v : tube.vertices)
-    if (v.n.y > 0.9f) v.shade = 0.14f;
+    if (v.n.y > 0.9f) v.shade = 0.07f;
   // Ribs every six units: short rings standing in from the wall.
-  tube.shade = 0.38f;
+  tube.shade = 0.19f;
   for (float s = s0 + 3; s < s1; s += 6.0f) addTunnel(tube, pathFrames(s, s + 0.6f, 0.6f, 0, 0), tn::kRadius - 0.18f, 28, tn::kFloor);
   scene.object("tube", tube, Layout::Shaded, {material});
 
   Mesh tracks;
   for (int side = -1; side <= 1; side += 2) {
-    tracks.shade = 0.3f;
+    tracks.shade = 0.15f;
     addTrack(tracks, pathFrames(s0, s1, 2.0f, side * tn::kTrackOffset, tn::kFloor), 1.435f, 0.9f);
   }
   // Cable trays along both walls.
-  tracks.shade = 0.33f;
+  tracks.shade = 0.17f;
   for (int side = -1; side <= 1; side += 2) {
     const std::vector<Frame> frames = pathFrames(s0, s1, 3.0f, side * (tn::kRadius - 0.35f), 0.2f);
     for (std::size_t i = 1; i < frames.size(); ++i) {
@@ -60,7 +60,7 @@ SceneBuilder buildScene() {
 
   // Wall lamps, alternating sides; bright enough to saturate to white.
   Mesh lamps;
-  lamps.shade = 4.0f;
+  lamps.shade = 4.00f;
   int n = 0;
   for (float s = s0 + 6; s < s1; s += 10.0f, ++n) {
     const int side = n % 2 ? 1 : -1;

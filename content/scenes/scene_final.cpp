@@ -15,7 +15,7 @@ using namespace content;
 
 namespace {
 
-constexpr float kGround = -54.0f;
+constexpr float kGround = -26.0f;
 constexpr float kPlatformTop = kGround + 1.1f;
 constexpr float kPlatformX0 = 188.0f, kPlatformX1 = 200.0f;
 // The station is laid out around x = 194 and then moved by this much towards
@@ -34,19 +34,19 @@ SceneBuilder buildScene() {
 
   // Ground and track bed.
   Mesh land;
-  land.shade = 0.55f;
+  land.shade = 0.21f;
   addGrid(land, 3000, 3000, 60, 60, M4::translation({0, kGround, 0}), [](float x, float z) {
     // Flat near the station, gentle rolls further out, kept low.
     const float d = std::sqrt((x - 190) * (x - 190) + z * z);
     const float far = std::min(1.0f, std::max(0.0f, (d - 120.0f) / 400.0f));
     return far * (4.0f * std::sin(x / 70.0f) + 3.0f * std::sin(z / 55.0f));
   });
-  land.shade = 0.6f;
+  land.shade = 0.23f;
   addBoxBetween(land, {172, kGround, -400}, {187.5f, kGround + 0.3f, 400});
   scene.object("ground", land, Layout::Shaded, {ground}, {kStationShift, 0, 0});
 
   Mesh rails;
-  rails.shade = 0.9f;
+  rails.shade = 0.34f;
   for (float x : {184.0f, 177.0f}) {
     const std::vector<Frame> frames = {{{x, kGround + 0.3f, 220}, {0, 0, -1}, {1, 0, 0}, {0, 1, 0}},
                                        {{x, kGround + 0.3f, -220}, {0, 0, -1}, {1, 0, 0}, {0, 1, 0}}};
@@ -58,7 +58,7 @@ SceneBuilder buildScene() {
 
   // Platform: the slab and its face towards the tracks.
   Mesh platform;
-  platform.shade = 0.85f;
+  platform.shade = 0.32f;
   addBoxBetween(platform, {kPlatformX0, kGround, -150}, {kPlatformX1, kPlatformTop, 150});
   // The low far platform across the tracks.
   addBoxBetween(platform, {165, kGround, -150}, {173, kPlatformTop, 150});
@@ -66,17 +66,17 @@ SceneBuilder buildScene() {
 
   // Canopy: columns, beams and a roof.
   Mesh canopy;
-  canopy.shade = 0.8f;
+  canopy.shade = 0.30f;
   // Columns along the back edge carry cantilevers out over the platform.
   for (float z = -132; z <= 132; z += 12) {
     addBoxBetween(canopy, {199.2f, kPlatformTop, z - 0.2f}, {199.8f, kPlatformTop + 4.8f, z + 0.2f});
     addBeam(canopy, {190.4f, kPlatformTop + 4.75f, z}, {199.8f, kPlatformTop + 4.9f, z}, 0.35f);
     addBeam(canopy, {199.3f, kPlatformTop + 3.0f, z}, {192.0f, kPlatformTop + 4.7f, z}, 0.18f);
   }
-  canopy.shade = 0.55f;
+  canopy.shade = 0.21f;
   addBoxBetween(canopy, {190.2f, kPlatformTop + 4.9f, -140}, {200.2f, kPlatformTop + 5.15f, 140});
   // Lamp posts on the far platform.
-  canopy.shade = 0.8f;
+  canopy.shade = 0.30f;
   for (float z = -120; z <= 120; z += 24) {
     addBeam(canopy, {169, kPlatformTop, z}, {169, kPlatformTop + 4.2f, z}, 0.14f);
     addBeam(canopy, {169, kPlatformTop + 4.2f, z}, {170.2f, kPlatformTop + 4.4f, z}, 0.1f);
@@ -85,7 +85,7 @@ SceneBuilder buildScene() {
 
   // Benches and the name board.
   Mesh furniture;
-  furniture.shade = 0.85f;
+  furniture.shade = 0.32f;
   for (float z = -90; z <= 90; z += 30) {
     addBoxBetween(furniture, {193.0f, kPlatformTop + 0.45f, z - 1.2f}, {193.6f, kPlatformTop + 0.52f, z + 1.2f});
     addBoxBetween(furniture, {193.5f, kPlatformTop + 0.52f, z - 1.2f}, {193.6f, kPlatformTop + 1.0f, z + 1.2f});
@@ -99,15 +99,15 @@ SceneBuilder buildScene() {
 
   // Letters on the boards (towards the camera) and lamp heads.
   Mesh signs;
-  signs.shade = 1.0f;
+  signs.shade = 0.38f;
   for (float z : {-66.0f, 6.0f, 78.0f}) {
     Mesh word;
-    word.shade = 1.0f;
+    word.shade = 0.38f;
     addTextBoxes(word, "STATION", {-20.5f * 0.12f, 0.42f, 0}, 0.12f, 0.04f);
     // Letters face +x (the camera's side), reading along -z.
     signs.append(word, M4::rotationY(kPi * 0.5f) * M4::translation({190.88f, kPlatformTop + 3.7f, z}));
   }
-  signs.shade = 1.4f;
+  signs.shade = 0.53f;
   for (float z = -120; z <= 120; z += 24) addBoxBetween(signs, {169.9f, kPlatformTop + 4.05f, z - 0.3f}, {170.5f, kPlatformTop + 4.3f, z + 0.3f});
   scene.object("signs", signs, Layout::Shaded, {bright}, {kStationShift, 0, 0});
 
@@ -117,8 +117,8 @@ SceneBuilder buildScene() {
   std::vector<Pose> poses;
   for (float t = 0; t <= 646.0f + 1e-3f; t += 646.0f / 6.0f) {
     const float k = t / 646.0f;
-    const V3 eye{195.5f + kStationShift, kPlatformTop + 1.7f, 38.0f - 70.0f * k};
-    const V3 target{10, -12.0f + 4.0f * k, 4.0f - 8.0f * k};
+    const V3 eye{197.2f + kStationShift, kPlatformTop + 1.7f, 38.0f - 70.0f * k};
+    const V3 target{10, -16.0f + 4.0f * k, 4.0f - 8.0f * k};
     poses.push_back({t, eye, lookRotation(target - eye)});
   }
   scene.animate(node, makeTrack(poses));
@@ -178,7 +178,7 @@ void previewScene(const SceneBuilder& scene, const std::string& dir) {
     SceneBuilder cubes;
     const std::uint32_t m = cubes.material("Metal", {0.46f, 0.44f, 0.42f, 1}, 0);
     Mesh cube;
-    cube.shade = 0.8f;
+    cube.shade = 0.30f;
     addBox(cube, {1, 1, 1});
     const std::uint32_t model = cubes.model("cube", cube, Layout::Shaded, {m});
     for (const auto& [pos, q] : treeCubes(p)) cubes.modelNode("c", model, pos, q);

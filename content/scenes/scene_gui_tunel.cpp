@@ -70,16 +70,19 @@ SceneBuilder buildScene() {
   const struct {
     float s;
     const char* name;
-  } stations[] = {{tn::cameraS(0), "DEPOT"}, {110, "CANAL"}, {205, "MARKET"}, {300, "OLD TOWN"}, {tn::cameraS(tn::kKeyTimeEnd), "STATION"}};
-  int k = 0;
+    bool below;  // label under the line (where it dips) or over it
+  } stations[] = {{tn::cameraS(0), "DEPOT", false},
+                  {110, "CANAL", true},
+                  {205, "MARKET", true},
+                  {300, "OLD TOWN", false},
+                  {tn::cameraS(tn::kKeyTimeEnd), "STATION", false}};
   for (const auto& st : stations) {
     const V3 p = mapPoint(st.s);
     addRect(map, p.x - 0.0035f, p.y - 0.0035f, p.x + 0.0035f, p.y + 0.0035f);
     const float px = 0.0013f;
     const float w = textPixels(st.name) * px;
-    const float y = k % 2 ? p.y - 0.011f : p.y + 0.008f + 8 * px;
+    const float y = st.below ? p.y - 0.011f : p.y + 0.008f + 8 * px;
     addText(map, st.name, std::min(std::max(p.x - w * 0.5f, kPanelX0 + 0.004f), kPanelX1 - 0.004f - w), y, px);
-    ++k;
   }
   scene.object("map", map, Layout::Shaded, {blue});
 

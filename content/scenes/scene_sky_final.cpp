@@ -20,7 +20,8 @@ SceneBuilder buildScene() {
     const float towards = std::max(0.0f, dot(normalize(V3{d.x, 0, d.z}), normalize(V3{sun.x, 0, sun.z})));
     const float h = std::exp(-e * 4.0f);
     const float glow = std::pow(towards, 6.0f) * std::exp(-e * 6.0f);
-    Rgba c{0.42f + 0.45f * h + 0.25f * glow, 0.52f + 0.25f * h + 0.12f * glow, 0.7f - 0.08f * h - 0.1f * glow, 1};
+    // Kept dark: the block adds an orange glow of the whole picture on top.
+    Rgba c{0.17f + 0.2f * h + 0.12f * glow, 0.22f + 0.1f * h + 0.05f * glow, 0.33f - 0.05f * h - 0.05f * glow, 1};
     if (d.y < 0) c = {c.r * 0.8f, c.g * 0.75f, c.b * 0.7f, 1};
     return c;
   };
@@ -45,8 +46,8 @@ SceneBuilder buildScene() {
     dome.triangle(m0, m1, t0);
     dome.triangle(m0, b0, m1);
   }
-  addSkyDisc(dome, sun, 2500, 300, {1.0f, 0.86f, 0.62f, 1}, colour(sun), 40);
-  addSkyDisc(dome, sun, 2490, 60, {1.0f, 0.98f, 0.9f, 1}, {1.0f, 0.92f, 0.75f, 1}, 40);
+  addSkyDisc(dome, sun, 2500, 300, {0.6f, 0.45f, 0.3f, 1}, colour(sun), 40);
+  addSkyDisc(dome, sun, 2490, 60, {1.0f, 0.9f, 0.7f, 1}, {0.8f, 0.62f, 0.42f, 1}, 40);
   scene.object("sky", dome, Layout::Colored, {sky});
   return scene;
 }
@@ -54,8 +55,8 @@ SceneBuilder buildScene() {
 void previewScene(const SceneBuilder& scene, const std::string& dir) {
   PreviewView view;
   view.camera = "none";
-  const V3 eye{159.5f, -51.2f, 38.0f};
-  view.extraView = cameraView(eye, lookRotation(V3{10, -12, 4} - eye));
+  const V3 eye{161.2f, -23.2f, 38.0f};
+  view.extraView = cameraView(eye, lookRotation(V3{10, -16, 4} - eye));
   view.zn = 2;
   view.zf = 5000;
   writePreview(dir + "/sky_final.png", scene.record(), view, {}, {0, 0, 0, 1});

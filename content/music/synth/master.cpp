@@ -143,10 +143,13 @@ float truePeak(const std::vector<float>& stereo) {
   return peak;
 }
 
-void limit(std::vector<float>& stereo, const LimiterSettings& s, float sampleRate) {
+namespace {
+
+// The limiter proper; peaks is the true-peak envelope of stereo as it is now.
+void limitWithPeaks(std::vector<float>& stereo, const std::vector<float>& peaks,
+                    const LimiterSettings& s, float sampleRate) {
   const size_t frames = stereo.size() / 2;
   if (frames == 0) return;
-  const std::vector<float> peaks = truePeakEnvelope(stereo);
   const size_t window = std::max<size_t>(1, static_cast<size_t>(s.lookahead * 0.001f * sampleRate));
   // Gain each frame needs on its own.
   std::vector<float> need(frames);
@@ -188,16 +191,26 @@ void limit(std::vector<float>& stereo, const LimiterSettings& s, float sampleRat
   }
 }
 
+}  // namespace
+
+void limit(std::vector<float>& stereo, const LimiterSettings& s, float sampleRate) {
+  limitWithPeaks(stereo, truePeakEnvelope(stereo), s, sampleRate);
+}
+
 MasterResult masterToLoudness(std::vector<float>& stereo, double targetLufs,
                               const LimiterSettings& s, float sampleRate) {
   MasterResult result;
   const std::vector<float> mix = stereo;
+  // The peak envelope scales with the gain, so it is measured once.
+  const std::vector<float> mixPeaks = truePeakEnvelope(mix);
+  std::vector<float> peaks(mixPeaks.size());
   double gain = 1.0;
   const double raw = integratedLoudness(mix, sampleRate);
   if (raw > -70.0) gain = std::pow(10.0, (targetLufs - raw) / 20.0);
   for (int pass = 0; pass < 4; ++pass) {
     for (size_t i = 0; i < mix.size(); ++i) stereo[i] = static_cast<float>(mix[i] * gain);
-    limit(stereo, s, sampleRate);
+    for (size_t i = 0; i < peaks.size(); ++i) peaks[i] = static_cast<float>(mixPeaks[i] * gain);
+    limitWithPeaks(stereo, peaks, s, sampleRate);
     result.loudness = integratedLoudness(stereo, sampleRate);
     if (result.loudness <= -70.0 || std::fabs(result.loudness - targetLufs) < 0.05) break;
     gain *= std::pow(10.0, (targetLufs - result.loudness) / 20.0);

@@ -1,0 +1,117 @@
+// vorn-song: renders a song file to Ogg Vorbis.
+//   vorn-song SONG OUTPUT.ogg [--report] [--seconds N]
+// --report prints the loudness and peak of every section; --seconds renders only the start.
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+
+#include "synth/engine.h"
+#include "synth/master.h"
+#include "synth/sequencer.h"
+#include "synth/song.h"
+#include "synth/vorbis_writer.h"
+
+namespace {
+
+constexpr float kQuality = 0.5f;
+
+double secondsSince(std::chrono::steady_clock::time_point t0) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+}
+
+bool writeFile(const std::string& path, const std::vector<unsigned char>& bytes) {
+  // Write beside the target and rename, so a failed run never leaves a truncated file.
+  const std::string tmp = path + ".tmp";
+  {
+    std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
+    if (!out) return false;
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (!out) return false;
+  }
+  return std::rename(tmp.c_str(), path.c_str()) == 0;
+}
+
+void printSections(const synth::Song& song, const synth::Schedule& schedule, const std::vector<float>& mix) {
+  const int64_t frames = static_cast<int64_t>(mix.size() / 2);
+  for (size_t s = 0; s <= song.sections.size(); ++s) {
+    const int64_t a = s < song.sections.size() ? schedule.sectionStarts[s] : schedule.songSamples;
+    const int64_t b = s + 1 < song.sections.size() ? schedule.sectionStarts[s + 1]
+                      : s + 1 == song.sections.size() ? schedule.songSamples : frames;
+    if (a >= b || b > frames) continue;
+    std::vector<float> part(mix.begin() + 2 * a, mix.begin() + 2 * b);
+    std::printf("  %-10s %7.2f-%7.2f s  %6.1f LUFS  peak %6.1f dBFS\n",
+                s < song.sections.size() ? song.sections[s].name.c_str() : "(tail)",
+                a / static_cast<double>(song.sampleRate), b / static_cast<double>(song.sampleRate),
+                synth::integratedLoudness(part, static_cast<float>(song.sampleRate)),
+                20.0 * std::log10(std::max(1e-9f, synth::samplePeak(part))));
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3) {
+    std::fprintf(stderr, "usage: %s SONG OUTPUT.ogg [--report] [--seconds N]\n", argv[0]);
+    return 2;
+  }
+  bool report = false;
+  double seconds = -1.0;
+  for (int i = 3; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--report") == 0) {
+      report = true;
+    } else if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc) {
+      seconds = std::atof(argv[++i]);
+    } else {
+      std::fprintf(stderr, "unknown option %s\n", argv[i]);
+      return 2;
+    }
+  }
+
+  const auto t0 = std::chrono::steady_clock::now();
+  synth::Song song;
+  try {
+    song = synth::loadSong(argv[1]);
+  } catch (const synth::SongError& e) {
+    std::fprintf(stderr, "%s: %s\n", argv[1], e.what());
+    return 1;
+  }
+  const synth::Schedule schedule = synth::buildSchedule(song);
+  synth::RenderStats stats;
+  const int64_t maxFrames = seconds >= 0.0 ? static_cast<int64_t>(seconds * song.sampleRate) : -1;
+  std::vector<float> mix = synth::renderSong(song, schedule, maxFrames, &stats);
+  const double renderTime = secondsSince(t0);
+
+  const float fs = static_cast<float>(song.sampleRate);
+  synth::LimiterSettings limiter;
+  limiter.ceiling = synth::dbToGain(song.ceilingDb);
+  limiter.release = song.limiterRelease;
+  const double rawLoudness = synth::integratedLoudness(mix, fs);
+  const synth::MasterResult master = synth::masterToLoudness(mix, song.targetLufs, limiter, fs);
+  const double masterTime = secondsSince(t0) - renderTime;
+
+  std::vector<unsigned char> ogg;
+  if (!synth::encodeVorbis(mix, song.sampleRate, kQuality, {{"TITLE", song.title}, {"ARTIST", song.artist}}, ogg)) {
+    std::fprintf(stderr, "vorbis encoder refused the settings\n");
+    return 1;
+  }
+  const double encodeTime = secondsSince(t0) - renderTime - masterTime;
+  if (!writeFile(argv[2], ogg)) {
+    std::fprintf(stderr, "cannot write %s\n", argv[2]);
+    return 1;
+  }
+
+  std::printf("%s: %.2f s, %lld note events, up to %d voices\n", argv[2],
+              static_cast<double>(stats.frames) / song.sampleRate, static_cast<long long>(stats.events),
+              stats.maxVoices);
+  std::printf("mix %.1f LUFS, gain %+.1f dB -> %.2f LUFS, true peak %.2f dBTP, %zu bytes\n", rawLoudness,
+              20.0 * std::log10(master.gain), master.loudness, 20.0 * std::log10(std::max(1e-9f, master.truePeak)),
+              ogg.size());
+  std::printf("time: render %.2f s, master %.2f s, encode %.2f s\n", renderTime, masterTime, encodeTime);
+  if (report) printSections(song, schedule, mix);
+  return 0;
+}

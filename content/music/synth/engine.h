@@ -1,0 +1,24 @@
+// Renders a song: plays the schedule on one instrument per track, mixes the tracks with
+// level, pan, sends and sidechain ducking, runs the delay and reverb returns and the master
+// automation. The result is the unmastered stereo mix.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "synth/sequencer.h"
+#include "synth/song.h"
+
+namespace synth {
+
+struct RenderStats {
+  int64_t frames = 0;
+  int64_t events = 0;
+  int maxVoices = 0;  // most voices sounding at once, summed over tracks
+};
+
+// Interleaved stereo of schedule.totalSamples frames, or fewer when maxFrames >= 0.
+std::vector<float> renderSong(const Song& song, const Schedule& schedule, int64_t maxFrames = -1,
+                              RenderStats* stats = nullptr);
+
+}  // namespace synth
