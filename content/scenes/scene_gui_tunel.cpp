@@ -75,7 +75,7 @@ SceneBuilder buildScene() {
                   {110, "CANAL", true},
                   {205, "MARKET", true},
                   {300, "OLD TOWN", false},
-                  {tn::cameraS(tn::kKeyTimeEnd), "STATION", false}};
+                  {tn::cameraS(tn::kKeyTimeEnd), "STATION", true}};
   for (const auto& st : stations) {
     const V3 p = mapPoint(st.s);
     addRect(map, p.x - 0.0035f, p.y - 0.0035f, p.x + 0.0035f, p.y + 0.0035f);
