@@ -36,20 +36,33 @@ ID3DXMesh* buildMesh(std::uint32_t vertexCount, const VertexProfile& profile, co
     return nullptr;
   }
 
-  const std::size_t vertexBytes = static_cast<std::size_t>(vertexCount) * static_cast<std::size_t>(profile.stride);
+  // The mesh sizes its vertices from the declaration (the end of the last
+  // element), which can differ from the layout's stride: then each vertex is
+  // copied on its own, as much of it as both sizes hold, so neither buffer is
+  // overrun.
+  const std::size_t fileStride = static_cast<std::size_t>(profile.stride > 0 ? profile.stride : 0);
+  const std::size_t meshStride = mesh->GetNumBytesPerVertex();
   void* target = nullptr;
-  if (vertexBytes && SUCCEEDED(mesh->LockVertexBuffer(0, &target)) && target) {
-    std::memcpy(target, vertexData, vertexBytes);
+  if (vertexCount && fileStride && meshStride && SUCCEEDED(mesh->LockVertexBuffer(0, &target))) {
+    if (!target) {
+      // nothing to copy into
+    } else if (meshStride == fileStride) {
+      std::memcpy(target, vertexData, static_cast<std::size_t>(vertexCount) * fileStride);
+    } else {
+      auto* out = static_cast<std::uint8_t*>(target);
+      const std::size_t bytes = meshStride < fileStride ? meshStride : fileStride;
+      for (std::uint32_t v = 0; v < vertexCount; ++v) std::memcpy(out + v * meshStride, vertexData + v * fileStride, bytes);
+    }
     mesh->UnlockVertexBuffer();
   }
   target = nullptr;
-  if (!indices.empty() && SUCCEEDED(mesh->LockIndexBuffer(0, &target)) && target) {
-    std::memcpy(target, indices.data(), indices.size() * sizeof(std::uint32_t));
+  if (!indices.empty() && SUCCEEDED(mesh->LockIndexBuffer(0, &target))) {
+    if (target) std::memcpy(target, indices.data(), indices.size() * sizeof(std::uint32_t));
     mesh->UnlockIndexBuffer();
   }
   DWORD* attributeTarget = nullptr;
-  if (!attributes.empty() && SUCCEEDED(mesh->LockAttributeBuffer(0, &attributeTarget)) && attributeTarget) {
-    std::memcpy(attributeTarget, attributes.data(), attributes.size() * sizeof(DWORD));
+  if (!attributes.empty() && SUCCEEDED(mesh->LockAttributeBuffer(0, &attributeTarget))) {
+    if (attributeTarget) std::memcpy(attributeTarget, attributes.data(), attributes.size() * sizeof(DWORD));
     mesh->UnlockAttributeBuffer();
   }
   return mesh;

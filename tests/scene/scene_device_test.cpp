@@ -248,6 +248,7 @@ TEST_F(SceneDevice, TextureStagesBoundInListOrderAndCleared) {
 
   // A texture without an image leaves its stage empty.
   device->SetTexture(2, a->resource->texture);
+  device->SetTextureStageState(2, D3DTSS_COLOROP, D3DTOP_ADD);
   Material holes;
   holes.textures = {a, b, &missing};
   bindMaterial(&holes);
@@ -309,6 +310,28 @@ TEST_F(SceneDevice, MeshAttributesAreSubsetOrdinals) {
   mesh->UnlockIndexBuffer();
   ASSERT_EQ(mesh->LockVertexBuffer(0, &data), D3D_OK);
   EXPECT_EQ(static_cast<const float*>(data)[13], 16.0f);
+  mesh->UnlockVertexBuffer();
+  mesh->Release();
+}
+
+TEST_F(SceneDevice, VerticesKeepTheirPlaceWhenTheMeshStrideDiffers) {
+  // Position and texture coordinates share the first bytes: the layout rule
+  // gives 20 bytes per vertex, the declaration only 12.
+  VertexProfile profile;
+  profile.create(2);
+  profile.set(0, 0, 3, USAGE_POSITION, 0);
+  profile.set(1, 0, 2, USAGE_TEXCOORD, 0);
+  ASSERT_EQ(profile.stride, 20);
+  std::vector<float> vertices;
+  for (int v = 0; v < 3; ++v) vertices.insert(vertices.end(), {10.0f * v, 10.0f * v + 1, 10.0f * v + 2, -1, -1});
+  ID3DXMesh* mesh = buildMesh(3, profile, reinterpret_cast<const std::uint8_t*>(vertices.data()), {{0, 1, 2}});
+  ASSERT_NE(mesh, nullptr);
+  ASSERT_EQ(mesh->GetNumBytesPerVertex(), 12u);
+  void* data = nullptr;
+  ASSERT_EQ(mesh->LockVertexBuffer(0, &data), D3D_OK);
+  const auto* out = static_cast<const float*>(data);
+  EXPECT_EQ(out[3], 10.0f);
+  EXPECT_EQ(out[8], 22.0f);
   mesh->UnlockVertexBuffer();
   mesh->Release();
 }

@@ -151,6 +151,8 @@ TEST_F(SceneRender, ProgramAndTexturedMaterialsOnAnAnimatedScene) {
   EXPECT_EQ(scene->textures.front()->name, "textures\\blue.png");
   ShaderProgram* program = ShaderProgram::load("shaders\\flat.nsl");
   ASSERT_NE(program, nullptr);
+  ASSERT_NE(program->vertexShader, nullptr);
+  ASSERT_NE(program->pixelShader, nullptr);
   Material* shaded = scene->findMaterial("shaded");
   shaded->flags = MAT_PROGRAM;
   shaded->program = program;
