@@ -151,7 +151,7 @@ bool GlHarness::links(const hlsl::Program& vs, const hlsl::Program& ps, std::str
 }
 
 std::vector<Float4> GlHarness::runPixelShader(const hlsl::Program& ps, const Run& run, std::string* log) {
-  GLuint prog = program(quadVs_, ps, log);
+  GLuint prog = program(run.vs ? *run.vs : quadVs_, ps, log);
   if (!prog) return {};
   GLuint fbo = 0, target = 0, tex = 0, vao = 0, vbo = 0;
   glGenTextures(1, &target);
@@ -183,7 +183,11 @@ std::vector<Float4> GlHarness::runPixelShader(const hlsl::Program& ps, const Run
   }
   GLint s0 = glGetUniformLocation(prog, "vorn_s0");
   if (s0 >= 0) glUniform1i(s0, 0);
-  glUniform4f(glGetUniformLocation(prog, "vorn_ClipAdjust"), 0, 0, 1, 0);
+  if (!run.vsConstants.empty()) {
+    GLint loc = glGetUniformLocation(prog, "vorn_c");
+    if (loc >= 0) glUniform4fv(loc, static_cast<GLsizei>(run.vsConstants.size()), run.vsConstants[0].data());
+  }
+  glUniform4fv(glGetUniformLocation(prog, "vorn_ClipAdjust"), 1, run.clipAdjust.data());
   glUniform4f(glGetUniformLocation(prog, "vorn_PixelAdjust"), run.pixelAdjust, 0, 0, 0);
   glUniform4fv(glGetUniformLocation(prog, "vorn_AlphaTest"), 1, run.alphaTest.data());
   // A full-screen triangle; position then texture coordinate.

@@ -30,6 +30,11 @@ class GlHarness {
     Float4 alphaTest = {0, 0, 0, 0};  // vorn_AlphaTest
     // An optional 2x2 RGBA texture on unit 0 (point sampled, clamped).
     std::vector<Float4> texture;
+    // An optional vertex shader in place of the pass-through one, with its
+    // own register file and vorn_ClipAdjust.
+    const hlsl::Program* vs = nullptr;
+    std::vector<Float4> vsConstants;
+    Float4 clipAdjust = {0, 0, 1, 0};
   };
   // Draws a full-screen triangle into a cleared (-1, -1, -1, -1) 4x4 RGBA32F
   // target with the given pixel shader. The pixel shader's TEXCOORD0 is the

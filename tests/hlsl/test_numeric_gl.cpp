@@ -280,3 +280,68 @@ return float4(s, afterSecond, i, k);
 })";
   EXPECT_FLOAT4(first(ps), 3 + 21 + 4, 12, 4, 6);
 }
+
+TEST_F(NumericGl, NonSquareMatricesKeepRowsInRegisters) {
+  // float3x4: three rows of four; float4x3: four rows of three.
+  std::vector<Float4> regs = {{1, 2, 3, 4}, {5, 6, 7, 8}, {9, 10, 11, 12},  // A (c0..c2)
+                              {1, 2, 3, 0}, {4, 5, 6, 0}, {7, 8, 9, 0}, {10, 11, 12, 0}};  // B (c3..c6)
+  // mul(B, v) with B 4x3 gives a float4, so storing it in a float3 is growth.
+  const char* ps = R"(float3x4 A; float4x3 B;
+float4 main() : COLOR { float3 q = mul(B, float3(0, 1, 0)); return q.xyzz; })";
+  // mul(B, (0, 1, 0)) is column 1 of B.
+  const char* ps2 = R"(float3x4 A; float4x3 B;
+float4 main() : COLOR { return mul(B, float3(0, 1, 0)) + A[0] * 0; })";  // A keeps c0..c2
+  hlsl::CompileResult grow = hlsl::compile(ps, "main", "ps_2_0");
+  EXPECT_TRUE(grow.ok);
+  EXPECT_NE(grow.messages.find("implicit truncation"), std::string::npos) << grow.messages;
+  EXPECT_FLOAT4(first(ps2, regs), 2, 5, 8, 11);
+  // mul(float3, A) = row0 + 2 row2; mul((0,0,0,1), B) = row 3 of B.
+  const char* ps3 = R"(float3x4 A; float4x3 B;
+float4 main() : COLOR { return mul(float3(1, 0, 2), A) + float4(mul(float4(0, 0, 0, 1), B), 0); })";
+  EXPECT_FLOAT4(first(ps3, regs), 19 + 10, 22 + 11, 25 + 12, 28);
+}
+
+TEST_F(NumericGl, VertexShaderOutputsFollowTheConventions) {
+  const char* vsSrc = R"(float4x4 mvp;
+struct O { float4 p : POSITION; float4 c : COLOR0; float2 t : TEXCOORD1; float3 n : TEXCOORD2; };
+O main(float4 p : POSITION, float2 uv : TEXCOORD0)
+{
+O o;
+o.p = mul(p, mvp);
+o.c = float4(2, -1, 0.5, 3);
+o.t = uv;
+o.n = float3(uv, 7);
+return o;
+})";
+  hlsl::CompileResult vs = hlsl::compile(vsSrc, "main", "vs_2_0");
+  ASSERT_TRUE(vs.ok) << vs.messages;
+  GlHarness::Run settings;
+  settings.vs = &vs.program;
+  // mvp: translation by +0.5 in x, D3DX layout (translation in row 3).
+  settings.vsConstants = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0.5f, 0, 0, 1}};
+  const char* colour = "float4 main(float4 c : COLOR0) : COLOR { return c; }";
+  std::vector<Float4> px = run(colour, settings);
+  ASSERT_EQ(px.size(), 16u);
+  EXPECT_FLOAT4(px[5], 1, 0, 0.5f, 1);  // vertex colours are clamped to 0..1
+  const char* coords = "float4 main(float4 t : TEXCOORD1, float4 n : TEXCOORD2) : COLOR { return float4(t.xy, n.zw); }";
+  px = run(coords, settings);
+  ASSERT_EQ(px.size(), 16u);
+  // Shifted right by one pixel: pixel 1 sees what pixel 0 saw; TEXCOORD1's
+  // unwritten z, w are 0, 1 and TEXCOORD2's w is 1.
+  EXPECT_FLOAT4(px[1], 0.125f, 0.125f, 7, 1);
+  const char* full = "float4 main(float4 t : TEXCOORD1) : COLOR { return t; }";
+  px = run(full, settings);
+  ASSERT_EQ(px.size(), 16u);
+  EXPECT_FLOAT4(px[1], 0.125f, 0.125f, 0, 1);
+  // Direct3D pixel centres: (-1/width, +1/height) moves the picture half a
+  // pixel left and up; a y flip of -1 turns it upside down.
+  settings.vsConstants = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
+  settings.clipAdjust = {-0.25f, 0.25f, 1, 0};
+  px = run(full, settings);
+  ASSERT_EQ(px.size(), 16u);
+  EXPECT_FLOAT4(px[0], 0.25f, 0.0f, 0, 1);
+  settings.clipAdjust = {0, 0, -1, 0};
+  px = run(full, settings);
+  ASSERT_EQ(px.size(), 16u);
+  EXPECT_FLOAT4(px[0], 0.125f, 0.875f, 0, 1);  // row 0 shows the top of the picture
+}
