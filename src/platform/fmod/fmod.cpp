@@ -19,7 +19,7 @@
 #include <cstdio>
 #include <memory>
 #include <mutex>
-#include <set>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -44,6 +44,8 @@ std::atomic<unsigned int> gVirtualPosition{0};
 std::atomic<VornFmodClock> gLastClock{VornFmodClock::None};
 std::atomic<unsigned int> gLastLengthMs{0};
 const void* gLastStream = nullptr;  // the stream gLastLengthMs describes
+std::atomic<int> gDeviceCallbackFrames{0};
+std::atomic<int> gDeviceLatencyFrames{0};
 
 // One lock for the API: the calls are cheap and come from the main thread.
 std::recursive_mutex& apiMutex() {
@@ -51,13 +53,31 @@ std::recursive_mutex& apiMutex() {
   return mutex;
 }
 
-// Every live handle, so that a stale or foreign pointer is refused.
-std::set<const void*>& liveHandles() {
-  static std::set<const void*> handles;
-  return handles;
+// Handles are numbers that are never reused (with the kind in the low bits),
+// so that a stale or foreign handle is refused even when its object's memory
+// has been given to a new one.
+enum class Kind : std::uintptr_t { System = 1, Sound = 2, Channel = 3 };
+
+std::map<std::uintptr_t, void*>& handleTable() {
+  static std::map<std::uintptr_t, void*> table;
+  return table;
+}
+std::uintptr_t gNextHandle = 1;
+
+std::uintptr_t registerHandle(void* object, Kind kind) {
+  std::uintptr_t handle = (gNextHandle++ << 4) | static_cast<std::uintptr_t>(kind);
+  handleTable()[handle] = object;
+  return handle;
 }
 
-bool isLive(const void* handle) { return handle && liveHandles().count(handle) > 0; }
+void unregisterHandle(std::uintptr_t handle) { handleTable().erase(handle); }
+
+void* lookupHandle(const void* handle, Kind kind) {
+  auto value = reinterpret_cast<std::uintptr_t>(handle);
+  if ((value & 0xF) != static_cast<std::uintptr_t>(kind)) return nullptr;
+  auto found = handleTable().find(value);
+  return found == handleTable().end() ? nullptr : found->second;
+}
 
 std::int64_t steadyNanoseconds() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
@@ -70,6 +90,7 @@ struct System;
 struct Channel;
 
 struct Sound {
+  std::uintptr_t handle = 0;
   System* system = nullptr;
   bool open = false;  // false: the silent stand-in of an unreadable file
   OggVorbis_File file{};
@@ -79,6 +100,7 @@ struct Sound {
 };
 
 struct Channel {
+  std::uintptr_t handle = 0;
   System* system = nullptr;
   Sound* sound = nullptr;
   VornFmodClock clock = VornFmodClock::None;
@@ -112,6 +134,7 @@ struct Channel {
 };
 
 struct System {
+  std::uintptr_t handle = 0;
   bool initialized = false;
   bool audioStarted = false;  // SDL audio subsystem taken by Init
   bool audioFailed = false;
@@ -123,22 +146,13 @@ struct System {
 
 namespace {
 
-System* asSystem(FMOD_SYSTEM* handle) {
-  auto* system = reinterpret_cast<System*>(handle);
-  return isLive(system) ? system : nullptr;
-}
-Sound* asSound(FMOD_SOUND* handle) {
-  auto* sound = reinterpret_cast<Sound*>(handle);
-  return isLive(sound) ? sound : nullptr;
-}
-Channel* asChannel(FMOD_CHANNEL* handle) {
-  auto* channel = reinterpret_cast<Channel*>(handle);
-  return isLive(channel) ? channel : nullptr;
-}
+System* asSystem(FMOD_SYSTEM* handle) { return static_cast<System*>(lookupHandle(handle, Kind::System)); }
+Sound* asSound(FMOD_SOUND* handle) { return static_cast<Sound*>(lookupHandle(handle, Kind::Sound)); }
+Channel* asChannel(FMOD_CHANNEL* handle) { return static_cast<Channel*>(lookupHandle(handle, Kind::Channel)); }
 
 // Stops a channel and frees it; its handle becomes invalid.
 void dropChannel(System* system, Channel* channel) {
-  liveHandles().erase(channel);
+  unregisterHandle(channel->handle);
   channel->device.reset();
   if (channel->sound && channel->sound->playing == channel) channel->sound->playing = nullptr;
   auto& list = system->channels;
@@ -148,7 +162,7 @@ void dropChannel(System* system, Channel* channel) {
 
 void dropSound(System* system, Sound* sound) {
   if (sound->playing) dropChannel(system, sound->playing);
-  liveHandles().erase(sound);
+  unregisterHandle(sound->handle);
   if (sound->open) ov_clear(&sound->file);
   if (gLastStream == sound) {
     gLastStream = nullptr;
@@ -212,8 +226,8 @@ FMOD_RESULT FMOD_System_Create(FMOD_SYSTEM** system) {
   std::lock_guard<std::recursive_mutex> lock(apiMutex());
   auto* created = new System();
   created->virtualClock = gVirtualEnabled.load();
-  liveHandles().insert(created);
-  *system = reinterpret_cast<FMOD_SYSTEM*>(created);
+  created->handle = registerHandle(created, Kind::System);
+  *system = reinterpret_cast<FMOD_SYSTEM*>(created->handle);
   return FMOD_OK;
 }
 
@@ -282,8 +296,8 @@ FMOD_RESULT FMOD_System_CreateStream(FMOD_SYSTEM* handle, const char* name, FMOD
   }
   gLastLengthMs = created->open ? static_cast<unsigned int>(created->length * 1000 / created->rate) : 0;
   gLastStream = created.get();
-  liveHandles().insert(created.get());
-  *sound = reinterpret_cast<FMOD_SOUND*>(created.get());
+  created->handle = registerHandle(created.get(), Kind::Sound);
+  *sound = reinterpret_cast<FMOD_SOUND*>(created->handle);
   system->sounds.push_back(std::move(created));
   return result;
 }
@@ -324,6 +338,8 @@ FMOD_RESULT FMOD_System_PlaySound(FMOD_SYSTEM* handle, FMOD_CHANNELINDEX channel
     channel->device = DevicePlayback::open(&sound->file, sound->length, &error);
     if (channel->device) {
       channel->clock = VornFmodClock::Device;
+      gDeviceCallbackFrames = channel->device->callbackFrames();
+      gDeviceLatencyFrames = static_cast<int>(channel->device->latencyFrames());
     } else {
       std::fprintf(stderr, "FMOD_System_PlaySound: no audio device (%s); the music position follows the clock\n",
                    error.c_str());
@@ -333,11 +349,11 @@ FMOD_RESULT FMOD_System_PlaySound(FMOD_SYSTEM* handle, FMOD_CHANNELINDEX channel
   }
   Channel* raw = channel.get();
   sound->playing = raw;
-  liveHandles().insert(raw);
+  raw->handle = registerHandle(raw, Kind::Channel);
   system->channels.push_back(std::move(channel));
   if (raw->clock != VornFmodClock::Virtual) startAt(raw, 0);
   gLastClock = raw->clock;
-  if (channelOut) *channelOut = reinterpret_cast<FMOD_CHANNEL*>(raw);
+  if (channelOut) *channelOut = reinterpret_cast<FMOD_CHANNEL*>(raw->handle);
   return result;
 }
 
@@ -392,7 +408,7 @@ FMOD_RESULT FMOD_System_Release(FMOD_SYSTEM* handle) {
   System* system = asSystem(handle);
   if (!system) return FMOD_ERR_INVALID_HANDLE;
   closeSystem(system);
-  liveHandles().erase(system);
+  unregisterHandle(system->handle);
   delete system;
   return FMOD_OK;
 }
@@ -406,3 +422,7 @@ void VornFmod_SetVirtualPosition(unsigned int milliseconds) { gVirtualPosition =
 VornFmodClock VornFmod_ClockSource() { return gLastClock.load(); }
 
 unsigned int VornFmod_StreamLengthMs() { return gLastLengthMs.load(); }
+
+int VornFmod_DeviceCallbackFrames() { return gDeviceCallbackFrames.load(); }
+
+int VornFmod_DeviceLatencyFrames() { return gDeviceLatencyFrames.load(); }

@@ -18,3 +18,14 @@ VornFmodClock VornFmod_ClockSource();
 
 // Length of the stream in milliseconds (0 when no file is open).
 unsigned int VornFmod_StreamLengthMs();
+
+// Writes an Ogg Vorbis test tone: a sine of `frequencyHz` at half scale,
+// `seconds` long, at `rate` frames per second with 1 or 2 channels (the
+// right channel a fifth above the left). For tests and benchmarks; false if
+// the file cannot be written.
+bool VornFmod_WriteTone(const char* path, double seconds, int rate, int channels, double frequencyHz);
+
+// Device details of the most recently played channel on a device (0 when
+// none): the callback buffer size and the latency estimate, in frames.
+int VornFmod_DeviceCallbackFrames();
+int VornFmod_DeviceLatencyFrames();

@@ -1,0 +1,324 @@
+// The FMOD stand-in end to end: generated Ogg Vorbis tones played on SDL's
+// dummy device (real-time consumption), the disk device (to check every
+// sample), with no device, with a missing file, and on the virtual clock.
+#include <gtest/gtest.h>
+#include <vorbis/vorbisfile.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/fmod/fmod.h"
+#include "platform/fmod/fmod_vorn.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double msSince(Clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+std::string tonePath(const std::string& name, double seconds, int rate, int channels) {
+  std::string path = testing::TempDir() + name;
+  EXPECT_TRUE(VornFmod_WriteTone(path.c_str(), seconds, rate, channels, 440.0));
+  return path;
+}
+
+// The driver's start-up sequence; returns the channel.
+struct Music {
+  FMOD_SYSTEM* system = nullptr;
+  FMOD_SOUND* sound = nullptr;
+  FMOD_CHANNEL* channel = nullptr;
+  FMOD_RESULT initResult = FMOD_OK;
+  FMOD_RESULT streamResult = FMOD_OK;
+  FMOD_RESULT playResult = FMOD_OK;
+
+  explicit Music(const std::string& file) {
+    EXPECT_EQ(FMOD_System_Create(&system), FMOD_OK);
+    unsigned int version = 0;
+    EXPECT_EQ(FMOD_System_GetVersion(system, &version), FMOD_OK);
+    EXPECT_NE(version, 0u);
+    initResult = FMOD_System_Init(system, 1, FMOD_INIT_NORMAL, nullptr);
+    streamResult = FMOD_System_CreateStream(system, file.c_str(), FMOD_LOOP_OFF | FMOD_2D | FMOD_SOFTWARE, nullptr,
+                                            &sound);
+    playResult = FMOD_System_PlaySound(system, FMOD_CHANNEL_FREE, sound, false, &channel);
+    EXPECT_EQ(FMOD_Channel_SetPosition(channel, 0, FMOD_TIMEUNIT_MS), FMOD_OK);
+  }
+  ~Music() {
+    FMOD_Sound_Release(sound);
+    FMOD_System_Close(system);
+    FMOD_System_Release(system);
+  }
+  unsigned int position() {
+    unsigned int ms = 0;
+    EXPECT_EQ(FMOD_Channel_GetPosition(channel, &ms, FMOD_TIMEUNIT_MS), FMOD_OK);
+    return ms;
+  }
+};
+
+class FmodStream : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    VornFmod_EnableVirtualClock(false);
+  }
+};
+
+TEST_F(FmodStream, DeviceClockRisesSteadilyToTheStreamLength) {
+  std::string path = tonePath("tone600.ogg", 0.6, 44100, 2);
+  Clock::time_point start = Clock::now();
+  Music music(path);
+  EXPECT_EQ(music.initResult, FMOD_OK);
+  EXPECT_EQ(music.streamResult, FMOD_OK);
+  EXPECT_EQ(music.playResult, FMOD_OK);
+  ASSERT_EQ(VornFmod_ClockSource(), VornFmodClock::Device);
+  EXPECT_EQ(VornFmod_StreamLengthMs(), 600u);
+  int period = VornFmod_DeviceCallbackFrames();
+  EXPECT_GE(period, 512);
+  EXPECT_LE(period, 1024);
+
+  unsigned int last = 0;
+  double reachedEndAt = -1;
+  while (msSince(start) < 5000) {
+    unsigned int now = music.position();
+    double elapsed = msSince(start);
+    ASSERT_GE(now, last) << "the clock never runs backwards";
+    // It follows the audio, which cannot be ahead of real time (the clock's
+    // speed is steered by at most 2%).
+    ASSERT_LE(now, elapsed * 1.03 + 5) << "at " << elapsed << " ms";
+    last = now;
+    if (now == 600u) {
+      reachedEndAt = elapsed;
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  ASSERT_GT(reachedEndAt, 0) << "stopped at " << last << " ms";
+  EXPECT_GE(reachedEndAt, 600 * 0.97) << "the 0.6 s tone took its time to play";
+  std::this_thread::sleep_for(std::chrono::milliseconds(60));
+  EXPECT_EQ(music.position(), 600u) << "a stream that ended stays at its length";
+}
+
+TEST_F(FmodStream, SeekMovesThePositionBothWays) {
+  std::string path = tonePath("tone2s.ogg", 2.0, 22050, 1);
+  Music music(path);
+  ASSERT_EQ(VornFmod_ClockSource(), VornFmodClock::Device);
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+
+  Clock::time_point seek = Clock::now();
+  ASSERT_EQ(FMOD_Channel_SetPosition(music.channel, 1500, FMOD_TIMEUNIT_MS), FMOD_OK);
+  unsigned int at = music.position();
+  EXPECT_GE(at, 1500u);
+  EXPECT_LE(at, 1500 + msSince(seek) * 1.03 + 5);
+  while (music.position() < 1600 && msSince(seek) < 3000) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  EXPECT_GE(music.position(), 1600u) << "plays on from the new place";
+
+  ASSERT_EQ(FMOD_Channel_SetPosition(music.channel, 100, FMOD_TIMEUNIT_MS), FMOD_OK);
+  at = music.position();
+  EXPECT_GE(at, 100u);
+  EXPECT_LT(at, 1000u) << "a seek backwards is the one time the clock goes back";
+
+  EXPECT_EQ(FMOD_Channel_SetPosition(music.channel, 5000, FMOD_TIMEUNIT_MS), FMOD_ERR_INVALID_PARAM)
+      << "past the end";
+  EXPECT_EQ(FMOD_Channel_SetPosition(music.channel, 0, 0x40), FMOD_ERR_INVALID_PARAM) << "unknown unit";
+
+  // PCM frames and milliseconds name the same place.
+  ASSERT_EQ(FMOD_Channel_SetPosition(music.channel, 11025, FMOD_TIMEUNIT_PCM), FMOD_OK);
+  unsigned int ms = 0, pcm = 0;
+  ASSERT_EQ(FMOD_Channel_GetPosition(music.channel, &pcm, FMOD_TIMEUNIT_PCM), FMOD_OK);
+  ASSERT_EQ(FMOD_Channel_GetPosition(music.channel, &ms, FMOD_TIMEUNIT_MS), FMOD_OK);
+  EXPECT_GE(pcm, 11025u);
+  EXPECT_GE(ms, 500u);
+  EXPECT_LT(ms, 900u);
+}
+
+TEST_F(FmodStream, MillisecondSeekReadsBackExactly) {
+  std::string path = tonePath("tone1s.ogg", 1.0, 44100, 1);
+  VornFmod_EnableVirtualClock(false);
+  setenv("SDL_AUDIODRIVER", "no-such-driver", 1);  // wall clock: exact arithmetic
+  Music music(path);
+  EXPECT_EQ(music.initResult, FMOD_ERR_OUTPUT_INIT);
+  ASSERT_EQ(VornFmod_ClockSource(), VornFmodClock::WallClock);
+  // 1 ms is 44.1 frames: rounding the frame down would read back as 0 ms.
+  ASSERT_EQ(FMOD_Channel_SetPosition(music.channel, 1, FMOD_TIMEUNIT_MS), FMOD_OK);
+  unsigned int ms = 0;
+  ASSERT_EQ(FMOD_Channel_GetPosition(music.channel, &ms, FMOD_TIMEUNIT_MS), FMOD_OK);
+  EXPECT_GE(ms, 1u);
+}
+
+TEST_F(FmodStream, DiskDeviceReceivesEverySampleInOrder) {
+  std::string path = tonePath("tone-disk.ogg", 2.5, 22050, 2);  // longer than the ring buffer
+  std::string output = testing::TempDir() + "disk-out.raw";
+  std::remove(output.c_str());
+  setenv("SDL_AUDIODRIVER", "disk", 1);
+  setenv("SDL_DISKAUDIOFILE", output.c_str(), 1);
+  setenv("SDL_DISKAUDIODELAY", "4", 1);  // faster than real time
+  {
+    Music music(path);
+    ASSERT_EQ(VornFmod_ClockSource(), VornFmodClock::Device);
+    Clock::time_point start = Clock::now();
+    while (music.position() < VornFmod_StreamLengthMs() && msSince(start) < 10000) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_EQ(music.position(), VornFmod_StreamLengthMs());
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+
+  // The reference: the same file decoded directly.
+  OggVorbis_File file;
+  ASSERT_EQ(ov_fopen(path.c_str(), &file), 0);
+  std::vector<float> reference;
+  for (;;) {
+    float** pcm = nullptr;
+    int section = 0;
+    long got = ov_read_float(&file, &pcm, 4096, &section);
+    if (got <= 0) break;
+    for (long i = 0; i < got; ++i) {
+      reference.push_back(pcm[0][i]);
+      reference.push_back(pcm[1][i]);
+    }
+  }
+  ov_clear(&file);
+  ASSERT_EQ(reference.size(), static_cast<std::size_t>(2 * 55125));
+
+  std::ifstream raw(output, std::ios::binary | std::ios::ate);
+  ASSERT_TRUE(raw.good());
+  std::vector<float> played(static_cast<std::size_t>(raw.tellg()) / sizeof(float));
+  raw.seekg(0);
+  raw.read(reinterpret_cast<char*>(played.data()), static_cast<std::streamsize>(played.size() * sizeof(float)));
+  ASSERT_GE(played.size(), reference.size());
+
+  // The output is the reference with silence only around it (and, if the
+  // machine was very busy, in underrun gaps): no frame lost, repeated or
+  // swapped between channels.
+  std::size_t k = 0;
+  for (std::size_t i = 0; i + 1 < played.size() && k < reference.size(); i += 2) {
+    if (played[i] == reference[k] && played[i + 1] == reference[k + 1]) {
+      k += 2;
+    } else {
+      ASSERT_EQ(played[i], 0.0f) << "frame " << k / 2 << " of " << reference.size() / 2;
+      ASSERT_EQ(played[i + 1], 0.0f) << "frame " << k / 2;
+    }
+  }
+  EXPECT_EQ(k, reference.size()) << "every frame was played";
+  std::remove(output.c_str());
+}
+
+TEST_F(FmodStream, MissingFileRunsOnTheWallClock) {
+  Clock::time_point start = Clock::now();
+  Music music("no-such-music.ogg");
+  EXPECT_EQ(music.streamResult, FMOD_ERR_FILE_NOTFOUND);
+  ASSERT_NE(music.sound, nullptr) << "a silent sound still plays";
+  EXPECT_EQ(music.playResult, FMOD_OK);
+  EXPECT_EQ(VornFmod_ClockSource(), VornFmodClock::WallClock);
+  EXPECT_EQ(VornFmod_StreamLengthMs(), 0u);
+  std::this_thread::sleep_for(std::chrono::milliseconds(120));
+  unsigned int first = music.position();
+  double elapsed = msSince(start);
+  EXPECT_GE(first, 120u);
+  EXPECT_LE(first, elapsed + 1);
+  ASSERT_EQ(FMOD_Channel_SetPosition(music.channel, 100000, FMOD_TIMEUNIT_MS), FMOD_OK) << "no length to pass";
+  EXPECT_GE(music.position(), 100000u);
+}
+
+TEST_F(FmodStream, NonVorbisFileIsAFormatError) {
+  std::string path = testing::TempDir() + "not-music.ogg";
+  std::ofstream(path) << "this is text, not an Ogg stream\n";
+  Music music(path);
+  EXPECT_EQ(music.streamResult, FMOD_ERR_FORMAT);
+  EXPECT_EQ(VornFmod_ClockSource(), VornFmodClock::WallClock);
+}
+
+TEST_F(FmodStream, NoAudioDeviceRunsTheWallClockToTheFileLength) {
+  std::string path = tonePath("tone300.ogg", 0.3, 22050, 1);
+  setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+  Music music(path);
+  EXPECT_EQ(music.initResult, FMOD_ERR_OUTPUT_INIT);
+  EXPECT_EQ(music.streamResult, FMOD_OK);
+  EXPECT_EQ(music.playResult, FMOD_ERR_OUTPUT_INIT);
+  ASSERT_EQ(VornFmod_ClockSource(), VornFmodClock::WallClock);
+  std::this_thread::sleep_for(std::chrono::milliseconds(350));
+  EXPECT_EQ(music.position(), 300u) << "stops at the end of the stream";
+}
+
+TEST_F(FmodStream, VirtualClockIsExactlyWhatWasSet) {
+  VornFmod_EnableVirtualClock(true);
+  std::string path = tonePath("tone-virtual.ogg", 0.2, 22050, 1);
+  {
+    Music music(path);
+    EXPECT_EQ(music.initResult, FMOD_OK);
+    EXPECT_EQ(VornFmod_ClockSource(), VornFmodClock::Virtual);
+    EXPECT_EQ(VornFmod_StreamLengthMs(), 200u);
+    EXPECT_EQ(music.position(), 0u);
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    EXPECT_EQ(music.position(), 0u) << "time does not move it";
+    VornFmod_SetVirtualPosition(174501);
+    EXPECT_EQ(music.position(), 174501u) << "not limited to the stream";
+    ASSERT_EQ(FMOD_Channel_SetPosition(music.channel, 777, FMOD_TIMEUNIT_MS), FMOD_OK);
+    EXPECT_EQ(music.position(), 777u);
+  }
+  VornFmod_EnableVirtualClock(false);
+  EXPECT_EQ(VornFmod_ClockSource(), VornFmodClock::None);
+}
+
+TEST_F(FmodStream, HandlesAreCheckedAndReleasedCleanly) {
+  unsigned int value = 0;
+  EXPECT_EQ(FMOD_System_Create(nullptr), FMOD_ERR_INVALID_PARAM);
+  EXPECT_EQ(FMOD_System_GetVersion(nullptr, &value), FMOD_ERR_INVALID_HANDLE);
+  EXPECT_EQ(FMOD_Channel_GetPosition(nullptr, &value, FMOD_TIMEUNIT_MS), FMOD_ERR_INVALID_HANDLE);
+  int notAHandle = 0;
+  EXPECT_EQ(FMOD_Channel_GetPosition(reinterpret_cast<FMOD_CHANNEL*>(&notAHandle), &value, FMOD_TIMEUNIT_MS),
+            FMOD_ERR_INVALID_HANDLE);
+
+  std::string path = tonePath("tone-handles.ogg", 1.0, 22050, 1);
+  FMOD_SYSTEM* system = nullptr;
+  ASSERT_EQ(FMOD_System_Create(&system), FMOD_OK);
+  EXPECT_EQ(FMOD_System_Init(system, 0, FMOD_INIT_NORMAL, nullptr), FMOD_ERR_INVALID_PARAM);
+  ASSERT_EQ(FMOD_System_Init(system, 1, FMOD_INIT_NORMAL, nullptr), FMOD_OK);
+  FMOD_SOUND* sound = nullptr;
+  ASSERT_EQ(FMOD_System_CreateStream(system, path.c_str(), 0x49, nullptr, &sound), FMOD_OK);
+  EXPECT_EQ(FMOD_System_PlaySound(system, FMOD_CHANNEL_FREE, nullptr, false, nullptr), FMOD_ERR_INVALID_PARAM);
+  FMOD_CHANNEL* first = nullptr;
+  FMOD_CHANNEL* second = nullptr;
+  ASSERT_EQ(FMOD_System_PlaySound(system, FMOD_CHANNEL_FREE, sound, false, &first), FMOD_OK);
+  // One channel: playing again takes it over, and the old handle is dead.
+  ASSERT_EQ(FMOD_System_PlaySound(system, FMOD_CHANNEL_FREE, sound, true, &second), FMOD_OK);
+  EXPECT_EQ(FMOD_Channel_GetPosition(first, &value, FMOD_TIMEUNIT_MS), FMOD_ERR_INVALID_HANDLE);
+  std::this_thread::sleep_for(std::chrono::milliseconds(40));
+  ASSERT_EQ(FMOD_Channel_GetPosition(second, &value, FMOD_TIMEUNIT_MS), FMOD_OK);
+  EXPECT_EQ(value, 0u) << "started paused";
+
+  // Releasing the sound stops its channel; the threads end with it.
+  ASSERT_EQ(FMOD_Sound_Release(sound), FMOD_OK);
+  EXPECT_EQ(FMOD_Channel_GetPosition(second, &value, FMOD_TIMEUNIT_MS), FMOD_ERR_INVALID_HANDLE);
+  EXPECT_EQ(FMOD_Sound_Release(sound), FMOD_ERR_INVALID_HANDLE);
+  EXPECT_EQ(VornFmod_StreamLengthMs(), 0u);
+  ASSERT_EQ(FMOD_System_Close(system), FMOD_OK);
+  ASSERT_EQ(FMOD_System_Release(system), FMOD_OK);
+  EXPECT_EQ(FMOD_System_Release(system), FMOD_ERR_INVALID_HANDLE);
+}
+
+TEST_F(FmodStream, ClosingWhilePlayingStopsEverything) {
+  std::string path = tonePath("tone-close.ogg", 1.0, 44100, 2);
+  for (int round = 0; round < 3; ++round) {
+    FMOD_SYSTEM* system = nullptr;
+    ASSERT_EQ(FMOD_System_Create(&system), FMOD_OK);
+    ASSERT_EQ(FMOD_System_Init(system, 1, FMOD_INIT_NORMAL, nullptr), FMOD_OK);
+    FMOD_SOUND* sound = nullptr;
+    ASSERT_EQ(FMOD_System_CreateStream(system, path.c_str(), 0x49, nullptr, &sound), FMOD_OK);
+    FMOD_CHANNEL* channel = nullptr;
+    ASSERT_EQ(FMOD_System_PlaySound(system, FMOD_CHANNEL_FREE, sound, false, &channel), FMOD_OK);
+    FMOD_Channel_SetPosition(channel, 300, FMOD_TIMEUNIT_MS);
+    std::this_thread::sleep_for(std::chrono::milliseconds(10 * round));
+    // Release in the other order: the system takes its sound with it.
+    ASSERT_EQ(FMOD_System_Release(system), FMOD_OK);
+    EXPECT_EQ(FMOD_Sound_Release(sound), FMOD_ERR_INVALID_HANDLE);
+  }
+}
+
+}  // namespace
