@@ -345,3 +345,15 @@ return o;
   ASSERT_EQ(px.size(), 16u);
   EXPECT_FLOAT4(px[0], 0.125f, 0.875f, 0, 1);  // row 0 shows the top of the picture
 }
+
+TEST_F(NumericGl, VariablesNamedLikeFunctions) {
+  // In GLSL the variable would hide the function; the output renames it.
+  const char* ps = R"(float shade(float x) { return x * 2; }
+float4 main() : COLOR
+{
+float shade = shade(0.25);
+float total = shade + shade(1);
+return float4(shade, total, 0, 1);
+})";
+  EXPECT_FLOAT4(first(ps), 0.5f, 2.5f, 0, 1);
+}

@@ -215,9 +215,15 @@ class Emitter {
       s.glsl = rename(s.name);
       for (StructMember& mem : s.members) mem.glsl = rename(mem.name);
     }
-    int hoisted = 0;
+    // In GLSL a variable hides functions and types of its name: such
+    // variables get names of their own.
+    std::set<std::string> functionsAndTypes;
+    for (auto& f : m_.funcPool) functionsAndTypes.insert(f->name);
+    for (StructDecl& st : m_.structs) functionsAndTypes.insert(st.name);
+    int hoisted = 0, hiding = 0;
     for (auto& v : m_.varPool) {
       v->glsl = rename(v->name);
+      if (functionsAndTypes.count(v->name)) v->glsl = "vorn_v" + std::to_string(hiding++) + "_" + clean(v->name);
       // Declared before its loop in the output, so it needs a name of its own.
       if (v->hoisted) v->glsl = "vorn_l" + std::to_string(hoisted++) + "_" + clean(v->name);
     }
