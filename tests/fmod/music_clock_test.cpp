@@ -16,6 +16,7 @@ using vorn::fmod::MusicClock;
 constexpr std::int64_t kRate = 44100;
 constexpr std::int64_t kTicks = 1000000;  // counter: microseconds
 constexpr std::int64_t kPeriod = 1024;
+constexpr std::int64_t kLag = static_cast<std::int64_t>(kPeriod * MusicClock::kLagBuffers);
 
 // A device that takes one buffer per period (scaled by `speed`, jittered by
 // up to `jitterUs`), read by a frame loop every 16.667 ms.
@@ -90,8 +91,8 @@ TEST(MusicClock, JitteryCallbacksGiveFrameSizedStepsNotBufferSizedOnes) {
   for (std::size_t i = 1; i < readings.size(); ++i) smallest = std::min(smallest, readings[i] - readings[i - 1]);
   EXPECT_GT(smallest, 16.667 - 1.5);
   // And it keeps up with the audio: behind the time of the reading by the
-  // quarter-buffer margin and the mean lateness of the callbacks (1.5 ms).
-  double margin = kPeriod / 4 * 1000.0 / kRate;
+  // time base's lag and the mean lateness of the callbacks (1.5 ms).
+  double margin = kLag * 1000.0 / kRate;
   EXPECT_NEAR(readings.back(), sim.time / 1000.0 - margin - 1.5, 2.0);
 }
 
@@ -105,9 +106,9 @@ TEST(MusicClock, HoldsAtTheStartUntilTheDeviceTakesAudio) {
   // The device still plays one buffer of what came before.
   EXPECT_EQ(clock.position(600000), 4410);
   EXPECT_EQ(clock.position(600000 + 20000), 4410);
-  // After the latency and a quarter buffer, the new audio is heard.
+  // After the latency and the time base's lag, the new audio is heard.
   clock.onBuffer(4410 + kPeriod, kPeriod, false, 600000 + kPeriod * kTicks / kRate);
-  std::int64_t heard = 600000 + (kPeriod + kPeriod / 4) * kTicks / kRate;
+  std::int64_t heard = 600000 + (kPeriod + kLag) * kTicks / kRate;
   EXPECT_NEAR(clock.position(heard + 10000), 4410 + 10000 * kRate / kTicks, 2);
 }
 
@@ -157,7 +158,7 @@ TEST(MusicClock, UnderrunHoldsThenRebasesWithoutGoingBack) {
   std::int64_t after = clock.position(resume + 100000);
   EXPECT_GE(after, during.back());
   EXPECT_NEAR(static_cast<double>(after),
-              static_cast<double>(resumed + 100000 * kRate / kTicks - kPeriod / 4), kPeriod / 8);
+              static_cast<double>(resumed + 100000 * kRate / kTicks - kLag), kPeriod / 8);
 }
 
 TEST(MusicClock, FollowsADeviceThatRunsFastOrSlow) {
@@ -189,11 +190,12 @@ TEST(MusicClock, SeekRestartsAnywhereAndLengthCapsThePosition) {
   EXPECT_TRUE(monotonic(readings));
   EXPECT_GE(readings.front(), 500.0);
   // It runs from the first buffer after the seek (up to one period later),
-  // a quarter buffer behind.
+  // behind by the time base's lag.
   double played = (sim.time - t) / 1000.0;
   double periodMs = kPeriod * 1000.0 / kRate;
-  EXPECT_LE(readings.back(), 500.0 + played - periodMs / 4 + 0.1);
-  EXPECT_GE(readings.back(), 500.0 + played - periodMs / 4 - periodMs - 0.1);
+  double lagMs = kLag * 1000.0 / kRate;
+  EXPECT_LE(readings.back(), 500.0 + played - lagMs + 0.1);
+  EXPECT_GE(readings.back(), 500.0 + played - lagMs - periodMs - 0.1);
 
   // The tail after the last frame: the position stops at the length.
   readings = sim.readFor(3.0);

@@ -68,9 +68,9 @@ void MusicClock::onBuffer(std::int64_t first, std::int64_t frames, bool starved,
     deviceTime_ = now;
     deviceCap_ = frames;
     haveBuffer_ = true;
-    // The time base runs a quarter buffer behind the device line, so that a
-    // callback that comes a little late does not hold the position back.
-    double target = deviceFrame_ - static_cast<double>(period_) / 4.0;
+    // The time base runs a little behind the device line, so that a callback
+    // that comes late does not hold the position back.
+    double target = deviceFrame_ - static_cast<double>(period_) * kLagBuffers;
     if (needRebase_) {
       rebase(target, now);
       needRebase_ = false;

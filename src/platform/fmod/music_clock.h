@@ -26,6 +26,10 @@ namespace vorn::fmod {
 
 class MusicClock {
  public:
+  // How far, in callback buffers, the time base runs behind the device line:
+  // room for callbacks that come late on a busy machine.
+  static constexpr double kLagBuffers = 0.5;
+
   // rate: stream frames per second; frequency: counter ticks per second;
   // latencyFrames: what the device holds before a buffer just handed over;
   // periodFrames: the callback buffer size.
