@@ -381,7 +381,9 @@ void PostQuitMessage(int exitCode) {
 }
 
 BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (window && !findWindow(window)) return FALSE;
+  // The window table belongs to the main thread; a post from elsewhere is
+  // checked when it is dispatched instead.
+  if (window && std::this_thread::get_id() == gMainThread && !findWindow(window)) return FALSE;
   MSG msg{};
   msg.hwnd = window;
   msg.message = message;
