@@ -27,7 +27,8 @@ struct ChildResult {
 };
 
 inline ChildResult runChild(const std::string& program, const std::string& workingDirectory,
-                            const std::map<std::string, std::string>& extraEnvironment, int deadlineSeconds) {
+                            const std::map<std::string, std::string>& extraEnvironment, int deadlineSeconds,
+                            const std::vector<std::string>& arguments = {}) {
   ChildResult result;
   int pipeFds[2];
   if (pipe(pipeFds) != 0) return result;
@@ -51,8 +52,10 @@ inline ChildResult runChild(const std::string& program, const std::string& worki
     close(pipeFds[0]);
     close(pipeFds[1]);
     if (chdir(workingDirectory.c_str()) != 0) _exit(126);
-    char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
-    execve(program.c_str(), argv, envp.data());
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    execve(program.c_str(), argv.data(), envp.data());
     _exit(127);
   }
   result.started = true;

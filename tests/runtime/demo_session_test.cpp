@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
+#include <filesystem>
 #include <chrono>
 #include <thread>
 
@@ -152,6 +154,47 @@ TEST_F(DemoSessionTest, InactiveWindowWaitsForTheNextMessage) {
   ASSERT_TRUE(PostMessageA(window->handle, WM_ACTIVATE, WA_ACTIVE, 0));
   settleQueue(5000);
   EXPECT_FALSE(window->stateFlags & WINDOW_INACTIVE);
+}
+
+}  // namespace
+
+namespace {
+
+// The whole show with the generated data, stepped through on the virtual
+// clock: every block draws its stretch, and the loop ends right after the
+// last millisecond.
+TEST(WholeShowTest, RunsFromStartToPastTheEnd) {
+  const char* fromEnvironment = std::getenv("VORN_DATA_DIR");
+  const std::filesystem::path data = fromEnvironment && *fromEnvironment ? fromEnvironment : VORN_DATA_DIR;
+  if (!std::filesystem::exists(data / "shaders") || !std::filesystem::exists(data / "models")) {
+    GTEST_SKIP() << "no generated data in " << data;
+  }
+  const std::filesystem::path previous = std::filesystem::current_path();
+  std::filesystem::current_path(data);
+  VornFmod_EnableVirtualClock(true);
+  VornFmod_SetVirtualPosition(0);
+  DisplaySettings settings;
+  settings.width = 160;
+  settings.height = 120;
+  DemoSession session;
+  ASSERT_TRUE(session.start(settings));
+  int frames = 0;
+  bool goOn = true;
+  for (std::uint32_t ms = 0; ms <= 174500 && goOn; ms += 700) {
+    VornFmod_SetVirtualPosition(ms);
+    goOn = session.runFrame();
+    ++frames;
+  }
+  EXPECT_TRUE(goOn) << "ended early after " << frames << " frames";
+  VornFmod_SetVirtualPosition(174500);
+  EXPECT_TRUE(session.runFrame());
+  VornFmod_SetVirtualPosition(174501);
+  EXPECT_FALSE(session.runFrame());
+  session.shutdown();
+  destroyGlobalFramework();
+  VornFmod_EnableVirtualClock(false);
+  VornWin32_Reset();
+  std::filesystem::current_path(previous);
 }
 
 }  // namespace
