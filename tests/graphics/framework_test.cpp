@@ -32,6 +32,7 @@ class WindowTest : public ::testing::Test {
         quit = true;
         continue;
       }
+      handled.push_back(std::to_string(msg.message) + ":" + std::to_string(msg.wParam));
       TranslateMessage(&msg);
       DispatchMessageA(&msg);
     }
@@ -44,6 +45,7 @@ class WindowTest : public ::testing::Test {
   }
 
   AppWindow* window = nullptr;
+  std::vector<std::string> handled;
 };
 
 TEST_F(WindowTest, CreateGivesTheRequestedClientArea) {
@@ -73,7 +75,7 @@ TEST_F(WindowTest, KeyStatesFollowPressRepeatAndRelease) {
   post(WM_KEYDOWN, 'A');
   EXPECT_EQ(window->keyStates['A'], KEY_PRESSED);
   post(WM_KEYDOWN, 'A');  // first auto-repeat
-  EXPECT_EQ(window->keyStates['A'], KEY_HELD);
+  EXPECT_EQ(window->keyStates['A'], KEY_HELD) << ::testing::PrintToString(handled);
   post(WM_KEYDOWN, 'A');
   EXPECT_EQ(window->keyStates['A'], KEY_HELD);
   post(WM_KEYUP, 'A');
