@@ -63,13 +63,6 @@ TEST_F(WindowTest, CreateGivesTheRequestedClientArea) {
   EXPECT_STREQ(window->windowClass.lpszClassName, "Application");
 }
 
-TEST_F(WindowTest, SetTitleKeepsACopy) {
-  std::string text = "Vorn";
-  window->setTitle(text.c_str());
-  text = "changed";
-  EXPECT_EQ(window->title, "Vorn");
-}
-
 TEST_F(WindowTest, KeyStatesFollowPressRepeatAndRelease) {
   EXPECT_EQ(window->keyStates['A'], KEY_UP);
   post(WM_KEYDOWN, 'A');

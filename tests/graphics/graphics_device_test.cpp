@@ -75,16 +75,6 @@ TEST(PresentParametersTest, OnlyTwoAndFourSamplesAreRequested) {
   EXPECT_EQ(devicePresentParameters(D3DFMT_X8R8G8B8, 8).MultiSampleType, D3DMULTISAMPLE_NONE);
 }
 
-TEST(GraphicsDeviceTest, ConstructionDefaults) {
-  GraphicsDevice g;
-  EXPECT_EQ(clearColorWord(g.clearColor), 0xFF7F7F7Fu);
-  EXPECT_EQ(g.clearFlags, 3u);
-  EXPECT_EQ(g.currentTransform, D3DTS_PROJECTION);
-  EXPECT_EQ(g.defaultMinFilter, static_cast<std::uint32_t>(D3DTEXF_LINEAR));
-  EXPECT_EQ(g.pointSize, 1.0f);
-  EXPECT_TRUE(g.texturingEnabled);
-}
-
 TEST(GraphicsDeviceTest, ClearUsesFlagsColourDepthAndStencil) {
   FakeGraphics fake;
   fake.graphics.clearColor = {1.0f / 255.0f, 1.0f / 255.0f, 1.0f / 255.0f, 1.0f / 255.0f};
