@@ -1,12 +1,14 @@
 // vorn-song: renders a song file to Ogg Vorbis.
-//   vorn-song SONG OUTPUT.ogg [--report] [--seconds N]
-// --report prints the loudness and peak of every section; --seconds renders only the start.
+//   vorn-song SONG OUTPUT.ogg [--report] [--seconds N] [--solo TRACK]...
+// --report prints the loudness and peak of every section; --seconds renders only the start;
+// --solo keeps only the named tracks (for balancing the mix).
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <string>
 
@@ -36,7 +38,9 @@ bool writeFile(const std::string& path, const std::vector<unsigned char>& bytes)
   return std::rename(tmp.c_str(), path.c_str()) == 0;
 }
 
-void printSections(const synth::Song& song, const synth::Schedule& schedule, const std::vector<float>& mix) {
+// Loudness of each section in the unmastered mix and in the final master.
+void printSections(const synth::Song& song, const synth::Schedule& schedule, const std::vector<float>& raw,
+                   const std::vector<float>& mix) {
   const int64_t frames = static_cast<int64_t>(mix.size() / 2);
   for (size_t s = 0; s <= song.sections.size(); ++s) {
     const int64_t a = s < song.sections.size() ? schedule.sectionStarts[s] : schedule.songSamples;
@@ -44,9 +48,11 @@ void printSections(const synth::Song& song, const synth::Schedule& schedule, con
                       : s + 1 == song.sections.size() ? schedule.songSamples : frames;
     if (a >= b || b > frames) continue;
     std::vector<float> part(mix.begin() + 2 * a, mix.begin() + 2 * b);
-    std::printf("  %-10s %7.2f-%7.2f s  %6.1f LUFS  peak %6.1f dBFS\n",
+    std::vector<float> rawPart(raw.begin() + 2 * a, raw.begin() + 2 * b);
+    std::printf("  %-10s %7.2f-%7.2f s  mix %6.1f LUFS  master %6.1f LUFS  peak %6.1f dBFS\n",
                 s < song.sections.size() ? song.sections[s].name.c_str() : "(tail)",
                 a / static_cast<double>(song.sampleRate), b / static_cast<double>(song.sampleRate),
+                synth::integratedLoudness(rawPart, static_cast<float>(song.sampleRate)),
                 synth::integratedLoudness(part, static_cast<float>(song.sampleRate)),
                 20.0 * std::log10(std::max(1e-9f, synth::samplePeak(part))));
   }
@@ -61,11 +67,14 @@ int main(int argc, char** argv) {
   }
   bool report = false;
   double seconds = -1.0;
+  std::vector<std::string> solo;
   for (int i = 3; i < argc; ++i) {
     if (std::strcmp(argv[i], "--report") == 0) {
       report = true;
     } else if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc) {
       seconds = std::atof(argv[++i]);
+    } else if (std::strcmp(argv[i], "--solo") == 0 && i + 1 < argc) {
+      solo.push_back(argv[++i]);
     } else {
       std::fprintf(stderr, "unknown option %s\n", argv[i]);
       return 2;
@@ -73,12 +82,18 @@ int main(int argc, char** argv) {
   }
 
   const auto t0 = std::chrono::steady_clock::now();
+  const std::clock_t c0 = std::clock();
   synth::Song song;
   try {
     song = synth::loadSong(argv[1]);
   } catch (const synth::SongError& e) {
     std::fprintf(stderr, "%s: %s\n", argv[1], e.what());
     return 1;
+  }
+  if (!solo.empty()) {
+    for (synth::TrackDef& t : song.tracks) {
+      if (std::find(solo.begin(), solo.end(), t.name) == solo.end()) t.level = -400.0f;
+    }
   }
   const synth::Schedule schedule = synth::buildSchedule(song);
   synth::RenderStats stats;
@@ -91,6 +106,7 @@ int main(int argc, char** argv) {
   limiter.ceiling = synth::dbToGain(song.ceilingDb);
   limiter.release = song.limiterRelease;
   const double rawLoudness = synth::integratedLoudness(mix, fs);
+  const std::vector<float> raw = report ? mix : std::vector<float>();
   const synth::MasterResult master = synth::masterToLoudness(mix, song.targetLufs, limiter, fs);
   const double masterTime = secondsSince(t0) - renderTime;
 
@@ -111,7 +127,8 @@ int main(int argc, char** argv) {
   std::printf("mix %.1f LUFS, gain %+.1f dB -> %.2f LUFS, true peak %.2f dBTP, %zu bytes\n", rawLoudness,
               20.0 * std::log10(master.gain), master.loudness, 20.0 * std::log10(std::max(1e-9f, master.truePeak)),
               ogg.size());
-  std::printf("time: render %.2f s, master %.2f s, encode %.2f s\n", renderTime, masterTime, encodeTime);
-  if (report) printSections(song, schedule, mix);
+  std::printf("time: render %.2f s, master %.2f s, encode %.2f s (wall); %.2f s processor\n", renderTime,
+              masterTime, encodeTime, static_cast<double>(std::clock() - c0) / CLOCKS_PER_SEC);
+  if (report) printSections(song, schedule, raw, mix);
   return 0;
 }

@@ -124,7 +124,7 @@ void DrumVoice::renderHat(float* outL, float* outR, int n) {
     const float src = p.metal * metal * (1.0f / 6.0f) + (1.0f - p.metal) * rng_.bipolar();
     const float x0 = highPass_.highPass(noiseFilter_.process(src, kBandPass));
     bodyLevel_ *= bodyCoef_;
-    const float x = x0 * bodyLevel_ * 2.0f * g * chokeGain();
+    const float x = x0 * bodyLevel_ * 6.0f * g * chokeGain();
     outL[i] += x;
     outR[i] += x;
   }
@@ -133,7 +133,6 @@ void DrumVoice::renderHat(float* outL, float* outR, int n) {
 }
 
 void DrumVoice::renderClap(float* outL, float* outR, int n) {
-  const Patch& p = *p_;
   const float g = gain_ * velocity_;
   const int64_t burst = static_cast<int64_t>(0.011f * fs_);  // spacing of the hand claps
   for (int i = 0; i < n; ++i) {
@@ -149,7 +148,7 @@ void DrumVoice::renderClap(float* outL, float* outR, int n) {
       env = clickLevel_ + 0.7f * bodyLevel_;
     }
     const float x0 = noiseFilter_.process(rng_.bipolar(), kBandPass);
-    const float x = highPass_.highPass(x0) * env * 2.5f * g * chokeGain();
+    const float x = highPass_.highPass(x0) * env * 5.0f * g * chokeGain();
     outL[i] += x;
     outR[i] += x;
     ++t_;

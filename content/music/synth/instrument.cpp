@@ -5,7 +5,7 @@
 namespace synth {
 
 Instrument::Instrument(const Patch& patch, float sampleRate, uint32_t seed)
-    : patch_(patch), fs_(sampleRate), drum_(patch.kind != kSynth), mono_(patch.mono > 0.0f) {
+    : patch_(patch), fs_(sampleRate), drum_(static_cast<int>(patch.kind) != kSynth), mono_(patch.mono > 0.0f) {
   const int count = mono_ && !drum_ ? 1 : std::clamp(static_cast<int>(patch_.poly), 1, 32);
   if (drum_) {
     drums_.resize(count);

@@ -158,7 +158,7 @@ void limitWithPeaks(std::vector<float>& stereo, const std::vector<float>& peaks,
   // when a peak arrives.
   std::vector<float> held(frames);
   std::deque<size_t> q;
-  for (size_t j = 0; j < frames + window; ++j) {
+  for (size_t j = 0; j + 1 < frames + window; ++j) {
     if (j < frames) {
       while (!q.empty() && need[q.back()] >= need[j]) q.pop_back();
       q.push_back(j);
@@ -166,7 +166,7 @@ void limitWithPeaks(std::vector<float>& stereo, const std::vector<float>& peaks,
     if (j + 1 >= window) {
       const size_t i = j + 1 - window;  // held[i] = min(need[i .. i + window - 1])
       while (q.front() < i) q.pop_front();
-      if (i < frames) held[i] = need[q.front()];
+      held[i] = need[q.front()];
     }
   }
   // Release: recover slowly, never above what is needed.

@@ -17,13 +17,16 @@ void SynthVoice::init(const Patch& patch, float sampleRate, uint32_t seed) {
   unison_ = std::clamp(static_cast<int>(patch.unison), 1, kMaxUnison);
   // The stack: copies spread evenly in pitch and across the stereo field, equal-power panned
   // and scaled so the stack's loudness does not grow with its size.
+  // Copies are panned in order from left to right; their detune is interleaved (outermost
+  // first, alternating sign) so both sides get sharp and flat copies alike.
   const float norm = 1.0f / std::sqrt(static_cast<float>(unison_));
+  auto position = [&](int k) { return unison_ > 1 ? 2.0f * k / (unison_ - 1) - 1.0f : 0.0f; };
   for (int u = 0; u < unison_; ++u) {
-    const float pos = unison_ > 1 ? 2.0f * u / (unison_ - 1) - 1.0f : 0.0f;
-    const float cents = 0.5f * patch.detune * pos;
+    const int rank = (u & 1) ? unison_ - 1 - u / 2 : u / 2;
+    const float cents = 0.5f * patch.detune * position(rank);
     ratio1_[u] = std::exp2(cents / 1200.0f);
     ratio2_[u] = std::exp2((patch.semi2 * 100.0f + patch.fine2 - cents) / 1200.0f);
-    const float pan = std::clamp(patch.spread * pos * ((u & 1) ? -1.0f : 1.0f), -1.0f, 1.0f);
+    const float pan = std::clamp(patch.spread * position(u), -1.0f, 1.0f);
     gainL_[u] = norm * std::sqrt(1.0f - pan);
     gainR_[u] = norm * std::sqrt(1.0f + pan);
   }
