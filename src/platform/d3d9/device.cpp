@@ -803,9 +803,7 @@ HRESULT Device::SetIndices(IDirect3DIndexBuffer9* indices) {
 namespace {
 // The code buffer of D3DXCompileShader is the compiler's serialized program.
 bool decodeShader(const DWORD* function, hlsl::Program* program) {
-  (void)function;
-  (void)program;
-  return false;
+  return hlsl::deserialize(function, program);
 }
 }  // namespace
 

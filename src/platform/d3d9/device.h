@@ -121,6 +121,9 @@ class Device final : public ComObject<IDirect3DDevice9> {
   bool queueBackBufferRead();
   bool takeBackBufferRead(std::vector<std::uint8_t>* rgba, int* width, int* height, bool wait);
   void applyVsync();
+  // Forgets what the device believes OpenGL has bound, after other code
+  // (render-to-surface set-up) bound framebuffers or textures itself.
+  void invalidateGLState();
   // Counts and clears OpenGL errors seen so far.
   unsigned takeGLErrors();
 
@@ -149,7 +152,6 @@ class Device final : public ComObject<IDirect3DDevice9> {
   void bindVertexSource(const VertexLayout& layout, const DrawSource& source);
   void stateChanged();    // a state that programs or uniforms read changed
   void programChanged();  // a state that changes the program changed
-  void invalidateGLState();
   // Streaming of DrawPrimitiveUP vertices.
   std::size_t streamUpload(const std::uint8_t* data, std::size_t bytes, int stride);
   HRESULT drawUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const std::uint8_t* data, UINT stride);
