@@ -754,6 +754,7 @@ HRESULT Device::SetFVF(DWORD fvf) {
   fvf_ = fvf;
   if (declaration_) declaration_->Release();
   declaration_ = nullptr;
+  layoutChanged();
   programChanged();
   return D3D_OK;
 }
@@ -772,6 +773,7 @@ HRESULT Device::SetVertexDeclaration(IDirect3DVertexDeclaration9* declaration) {
   if (declaration_) declaration_->Release();
   declaration_ = impl;
   if (impl) fvf_ = 0;
+  layoutChanged();
   programChanged();
   return D3D_OK;
 }

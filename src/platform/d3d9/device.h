@@ -142,9 +142,12 @@ class Device final : public ComObject<IDirect3DDevice9> {
     std::size_t offset = 0;  // byte offset of vertex 0
     int stride = 0;
   };
-  bool currentLayout(VertexLayout* layout);
-  bool prepareDraw(const VertexLayout& layout, D3DPRIMITIVETYPE type, const DrawSource& source);
-  void selectProgram(const VertexLayout& layout, bool points);
+  // The layout of the current FVF or declaration (cached), or null when it has none.
+  const VertexLayout* currentLayout();
+  void layoutChanged();
+  bool prepareDraw(const VertexLayout& layout, std::uint64_t layoutVersion, D3DPRIMITIVETYPE type,
+                   const DrawSource& source);
+  void selectProgram(const VertexLayout& layout, std::uint64_t layoutVersion, bool points);
   void uploadUniforms(LinkedProgram* program);
   void applyRasterState(bool points);
   void applyTextures();
@@ -196,7 +199,11 @@ class Device final : public ComObject<IDirect3DDevice9> {
   bool texturesDirty_ = true;
   bool samplerDirty_[kMaxSamplers] = {};
   bool lastDrawPoints_ = false;
-  VertexLayout programLayout_;
+  std::uint64_t programLayoutVersion_ = 0;
+  VertexLayout layout_;
+  bool layoutValid_ = false;
+  bool layoutDirty_ = true;
+  std::uint64_t layoutVersion_ = 1;
 
   // OpenGL objects and the state last given to OpenGL.
   ProgramCache programs_;
@@ -226,6 +233,7 @@ class Device final : public ComObject<IDirect3DDevice9> {
   int batchStride_ = 0;
   std::vector<std::uint8_t> batchData_;
   VertexLayout batchLayout_;
+  std::uint64_t batchLayoutVersion_ = 0;
 
   // Asynchronous read-back.
   struct PendingRead {

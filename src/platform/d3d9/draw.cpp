@@ -140,15 +140,25 @@ constexpr std::size_t kMaxBatchBytes = 8u << 20;
 
 // ---- layout and program --------------------------------------------------------------
 
-bool Device::currentLayout(VertexLayout* layout) {
-  if (declaration_) {
-    *layout = declaration_->layout();
-    return true;
+const VertexLayout* Device::currentLayout() {
+  if (layoutDirty_) {
+    layoutDirty_ = false;
+    if (declaration_) {
+      layout_ = declaration_->layout();
+      layoutValid_ = true;
+    } else {
+      layoutValid_ = layoutFromFVF(fvf_, &layout_);
+    }
   }
-  return layoutFromFVF(fvf_, layout);
+  return layoutValid_ ? &layout_ : nullptr;
 }
 
-void Device::selectProgram(const VertexLayout& layout, bool points) {
+void Device::layoutChanged() {
+  layoutDirty_ = true;
+  ++layoutVersion_;
+}
+
+void Device::selectProgram(const VertexLayout& layout, std::uint64_t layoutVersion, bool points) {
   ProgramKey key;
   const DWORD* rs = renderStates_;
   const bool fog = rs[D3DRS_FOGENABLE] != 0;
@@ -214,7 +224,7 @@ void Device::selectProgram(const VertexLayout& layout, bool points) {
   boundProgram_ = ~0u;  // linking may have changed the current program
   programDirty_ = false;
   lastDrawPoints_ = points;
-  programLayout_ = layout;
+  programLayoutVersion_ = layoutVersion;
 }
 
 void Device::uploadUniforms(LinkedProgram* p) {
@@ -438,16 +448,15 @@ void Device::bindVertexSource(const VertexLayout& layout, const DrawSource& sour
   sourceShadow_.layout = layout;
 }
 
-bool Device::prepareDraw(const VertexLayout& layout, D3DPRIMITIVETYPE type, const DrawSource& source) {
+bool Device::prepareDraw(const VertexLayout& layout, std::uint64_t layoutVersion, D3DPRIMITIVETYPE type,
+                         const DrawSource& source) {
   const bool points = type == D3DPT_POINTLIST;
   if (boundFramebuffer_ != target_.framebuffer) {
     glBindFramebuffer(GL_FRAMEBUFFER, target_.framebuffer);
     boundFramebuffer_ = target_.framebuffer;
   }
-  if (programDirty_ || !program_ || points != lastDrawPoints_ || !(layout == programLayout_)) {
-    const bool pointsChanged = points != lastDrawPoints_;
-    selectProgram(layout, points);
-    if (pointsChanged) rasterDirty_ = true;
+  if (programDirty_ || !program_ || points != lastDrawPoints_ || layoutVersion != programLayoutVersion_) {
+    selectProgram(layout, layoutVersion, points);
     rasterDirty_ = true;  // the point-size source depends on the program
   }
   if (!program_ || !program_->ok) return false;
@@ -494,7 +503,7 @@ void Device::submitBatch() {
                                 : kind == Batch::Lines ? D3DPT_LINELIST
                                                        : D3DPT_TRIANGLELIST;
   DrawSource source{streamBuffer_, 0, stride};
-  if (prepareDraw(batchLayout_, type, source)) {
+  if (prepareDraw(batchLayout_, batchLayoutVersion_, type, source)) {
     glDrawArrays(glMode(type), static_cast<GLint>(first), static_cast<GLsizei>(count));
     countGLDraw();
   }
@@ -520,20 +529,22 @@ HRESULT Device::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, cons
     stream_ = nullptr;
   }
   if (primitiveCount == 0) return D3D_OK;
-  VertexLayout layout;
-  if (!currentLayout(&layout) || layout.size > static_cast<int>(stride)) return D3DERR_INVALIDCALL;
+  const VertexLayout* layout = currentLayout();
+  if (!layout || layout->size > static_cast<int>(stride)) return D3DERR_INVALIDCALL;
   return drawUP(type, primitiveCount, static_cast<const std::uint8_t*>(vertexData), stride);
 }
 
 HRESULT Device::drawUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const std::uint8_t* data, UINT stride) {
-  VertexLayout layout;
-  currentLayout(&layout);
   const Batch kind = type == D3DPT_POINTLIST                                 ? Batch::Points
                      : type == D3DPT_LINELIST || type == D3DPT_LINESTRIP ? Batch::Lines
                                                                              : Batch::Triangles;
   if (batch_ != Batch::None &&
-      (batch_ != kind || batchStride_ != static_cast<int>(stride) || !(batchLayout_ == layout)))
+      (batch_ != kind || batchStride_ != static_cast<int>(stride) || batchLayoutVersion_ != layoutVersion_))
     submitBatch();
+  if (batch_ == Batch::None) {
+    batchLayout_ = layout_;
+    batchLayoutVersion_ = layoutVersion_;
+  }
   const std::size_t s = stride;
   auto append = [&](std::size_t vertex) {
     const std::uint8_t* v = data + vertex * s;
@@ -572,7 +583,6 @@ HRESULT Device::drawUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const std::ui
   }
   batch_ = kind;
   batchStride_ = static_cast<int>(stride);
-  batchLayout_ = std::move(layout);
   if (!batchingEnabled() || batchData_.size() >= kMaxBatchBytes) submitBatch();
   return D3D_OK;
 }
@@ -582,14 +592,15 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT prim
   if (!makeCurrent()) return D3DERR_INVALIDCALL;
   flush();
   if (primitiveCount == 0) return D3D_OK;
-  VertexLayout layout;
-  if (!currentLayout(&layout)) return D3DERR_INVALIDCALL;
+  const VertexLayout* layoutPointer = currentLayout();
+  if (!layoutPointer) return D3DERR_INVALIDCALL;
+  const VertexLayout& layout = *layoutPointer;
   const std::uint64_t count = vertexCount(type, primitiveCount);
   const std::uint64_t end = streamOffset_ + (static_cast<std::uint64_t>(startVertex) + count - 1) * streamStride_ +
                             static_cast<std::uint64_t>(layout.size);
   if (end > stream_->length()) return D3DERR_INVALIDCALL;  // would read past the buffer
   DrawSource source{stream_->name(), streamOffset_, static_cast<int>(streamStride_)};
-  if (prepareDraw(layout, type, source)) {
+  if (prepareDraw(layout, layoutVersion_, type, source)) {
     glDrawArrays(glMode(type), static_cast<GLint>(startVertex), static_cast<GLsizei>(count));
     countGLDraw();
   }
@@ -602,8 +613,9 @@ HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertexIndex,
   if (!makeCurrent()) return D3DERR_INVALIDCALL;
   flush();
   if (primitiveCount == 0) return D3D_OK;
-  VertexLayout layout;
-  if (!currentLayout(&layout)) return D3DERR_INVALIDCALL;
+  const VertexLayout* layoutPointer = currentLayout();
+  if (!layoutPointer) return D3DERR_INVALIDCALL;
+  const VertexLayout& layout = *layoutPointer;
   const std::uint64_t count = vertexCount(type, primitiveCount);
   const std::uint64_t indexSize = indices_->format() == D3DFMT_INDEX32 ? 4 : 2;
   if ((static_cast<std::uint64_t>(startIndex) + count) * indexSize > indices_->length()) return D3DERR_INVALIDCALL;
@@ -616,7 +628,7 @@ HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertexIndex,
                                             stream_->length()))
     return D3DERR_INVALIDCALL;
   DrawSource source{stream_->name(), streamOffset_, static_cast<int>(streamStride_)};
-  if (!prepareDraw(layout, type, source)) return D3D_OK;
+  if (!prepareDraw(layout, layoutVersion_, type, source)) return D3D_OK;
   if (boundElements_ != indices_->name()) {
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indices_->name());
     boundElements_ = indices_->name();

@@ -25,7 +25,9 @@ std::uint64_t nextObjectId() {
 
 bool GLContext::makeCurrent() {
   if (!alive) return false;
-  if (gCurrent == this && SDL_GL_GetCurrentContext() == context) return true;
+  // Only this layer makes contexts current (and makes each one current
+  // through here right after creating it), so the record is the truth.
+  if (gCurrent == this) return true;
   if (SDL_GL_MakeCurrent(window, context) != 0) return false;
   gCurrent = this;
   return true;
