@@ -1,6 +1,10 @@
 // Batching of DrawPrimitiveUP: fewer OpenGL draws, the same pixels.
+#include <unistd.h>
+
+#include <climits>
 #include <cstdlib>
 #include <random>
+#include <string>
 
 #include "d3d9_test_support.h"
 
@@ -154,6 +158,19 @@ TEST_F(Batching, DrawingFromUserMemoryUnsetsStreamZero) {
   buffer->Release();
   EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1), D3DERR_INVALIDCALL);
   buffer->Release();
+}
+
+TEST(BatchingSwitch, EnvironmentVariableTurnsItOff) {
+  if (std::getenv("VORN_D3D_TEST_CHILD")) {
+    EXPECT_FALSE(VornD3D_Batching()) << "VORN_NO_BATCHING=1 is read at start-up";
+    return;
+  }
+  EXPECT_TRUE(VornD3D_Batching() || std::getenv("VORN_NO_BATCHING"));
+  char self[PATH_MAX] = {};
+  ASSERT_GT(readlink("/proc/self/exe", self, sizeof self - 1), 0);
+  const std::string command = std::string("VORN_NO_BATCHING=1 VORN_D3D_TEST_CHILD=1 '") + self +
+                              "' --gtest_filter=BatchingSwitch.EnvironmentVariableTurnsItOff > /dev/null 2>&1";
+  EXPECT_EQ(std::system(command.c_str()), 0);
 }
 
 }  // namespace
