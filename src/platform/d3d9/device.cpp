@@ -109,6 +109,7 @@ HRESULT Device::initialise(Direct3D* direct3d, HWND window, const D3DPRESENT_PAR
     case D3DFMT_R5G6B5: colorFormat = GL_RGB565; break;
     default: return D3DERR_NOTAVAILABLE;
   }
+  backBufferFormat_ = format;
   GLenum depthFormat = 0;
   if (parameters.EnableAutoDepthStencil) {
     switch (parameters.AutoDepthStencilFormat) {
@@ -674,7 +675,7 @@ HRESULT Device::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage,
   if (!formatInfo(format, &info)) return D3DERR_INVALIDCALL;
   if ((usage & D3DUSAGE_RENDERTARGET) && pool != D3DPOOL_DEFAULT) return D3DERR_INVALIDCALL;
   const UINT chain = fullChain(width, height);
-  if (levels == 0 || levels > chain) levels = levels == 0 ? chain : chain;
+  if (levels == 0 || levels > chain) levels = chain;  // 0 asks for the whole chain
   auto* created = new Texture2D(this, width, height, levels, usage, format, pool);
   if (!created->valid()) {
     created->Release();

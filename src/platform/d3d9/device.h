@@ -110,6 +110,7 @@ class Device final : public ComObject<IDirect3DDevice9> {
   void flush();
   const RenderTarget& renderTarget() const { return target_; }
   const RenderTarget& backBufferTarget() const { return backBuffer_; }
+  D3DFORMAT backBufferFormat() const { return backBufferFormat_; }
   // Switches drawing to another target; the viewport becomes the whole target.
   void setRenderTarget(const RenderTarget& target);
   bool inScene() const { return inScene_; }
@@ -164,6 +165,7 @@ class Device final : public ComObject<IDirect3DDevice9> {
   Direct3D* direct3d_ = nullptr;
   HWND window_ = nullptr;
   D3DPRESENT_PARAMETERS parameters_{};
+  D3DFORMAT backBufferFormat_ = D3DFMT_X8R8G8B8;
   bool inScene_ = false;
 
   // Back buffer: a framebuffer object in Direct3D row order.

@@ -69,7 +69,7 @@ HRESULT Surface::GetDesc(D3DSURFACE_DESC* desc) {
   // The back buffer.
   const RenderTarget& back = device_->backBufferTarget();
   *desc = D3DSURFACE_DESC{};
-  desc->Format = D3DFMT_X8R8G8B8;
+  desc->Format = device_->backBufferFormat();
   desc->Type = D3DRTYPE_SURFACE;
   desc->Usage = D3DUSAGE_RENDERTARGET;
   desc->Pool = D3DPOOL_DEFAULT;
