@@ -219,3 +219,21 @@ TEST_F(RealDataBlocksTest, VeilCoversWhatIsUnderIt) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(RealDataBlocksTest, StripShowsThePictureMadeAtLoadingWithoutRedrawingIt) {
+  const std::vector<std::uint8_t> loaded = readTarget(resources->fitaRenderTarget);
+  ASSERT_FALSE(loaded.empty());
+  block1_fita strip(52500, 60000, resources);
+  drawFrame(*device, strip, 53000);
+  const std::vector<std::uint8_t> screen = drawFrame(*device, strip, 56000);
+  EXPECT_EQ(readTarget(resources->fitaRenderTarget), loaded) << "the strip's picture was drawn over";
+  // The strip is the glow source of the block.
+  const showtest::PictureStats glow = showtest::pictureStats(readTarget(resources->renderTargetA));
+  EXPECT_FALSE(glow.uniform);
+  EXPECT_GT(glow.maxChannel, 16);
+  EXPECT_FALSE(showtest::pictureStats(screen).uniform);
+}
+
+}  // namespace
