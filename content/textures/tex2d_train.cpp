@@ -37,10 +37,10 @@ std::vector<RasterVertex> shade(const Mesh& mesh, const M4& place, const Rgba gr
       for (const Light& l : lights) {
         const float d = std::max(0.0f, dot(n, l.direction));
         const V3 h = normalize(l.direction + toEye);
-        const float spec = std::pow(std::max(0.0f, dot(n, h)), 24.0f) * 0.5f;
-        c.r += (groupColour[g].r * d + spec) * l.colour.r;
-        c.g += (groupColour[g].g * d + spec) * l.colour.g;
-        c.b += (groupColour[g].b * d + spec) * l.colour.b;
+        const float specular = std::pow(std::max(0.0f, dot(n, h)), 24.0f) * 0.5f;
+        c.r += (groupColour[g].r * d + specular) * l.colour.r;
+        c.g += (groupColour[g].g * d + specular) * l.colour.g;
+        c.b += (groupColour[g].b * d + specular) * l.colour.b;
       }
       // Rim: surfaces seen edge-on catch orange light from behind.
       const float rim = std::pow(1.0f - std::max(0.0f, dot(n, toEye)), 3.0f);

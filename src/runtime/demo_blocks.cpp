@@ -53,9 +53,9 @@ void deleteBlock(BlockKind kind, DemoScene_Block* block) {
 }  // namespace
 
 void DemoBlocks::create(Timeline& timeline, DemoResources* resources) {
-  for (const BlockSpec& spec : demoBlockTable()) {
-    DemoScene_Block* block = makeBlock(spec.kind, spec.startMs, spec.endMs, resources);
-    owned.emplace_back(spec.kind, block);
+  for (const BlockSpec& entry : demoBlockTable()) {
+    DemoScene_Block* block = makeBlock(entry.kind, entry.startMs, entry.endMs, resources);
+    owned.emplace_back(entry.kind, block);
     timeline.insertFront(block);
   }
 }

@@ -285,15 +285,15 @@ TEST_F(Fog, WithoutModesTheFactorIsSpecularAlpha) {
   const Rgba none = fogged(0.5f);
   EXPECT_EQ(none.r, 0);
   EXPECT_EQ(none.b, 255);
-  struct Spec {
+  struct CornerVertex {
     float x, y, z;
     DWORD diffuse, specular;
   };
   device->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_SPECULAR);
-  Spec q[4] = {{0, 0, 0, kRed, 0xFF000000u}, {8, 0, 0, kRed, 0xFF000000u}, {8, 8, 0, kRed, 0xFF000000u},
+  CornerVertex q[4] = {{0, 0, 0, kRed, 0xFF000000u}, {8, 0, 0, kRed, 0xFF000000u}, {8, 8, 0, kRed, 0xFF000000u},
                {0, 8, 0, kRed, 0xFF000000u}};
   clear(kBlack);
-  device->DrawPrimitiveUP(D3DPT_TRIANGLEFAN, 2, q, sizeof(Spec));
+  device->DrawPrimitiveUP(D3DPT_TRIANGLEFAN, 2, q, sizeof(CornerVertex));
   read();
   EXPECT_EQ(at(4, 4).r, 255) << "specular alpha 1: no fog";
   device->SetFVF(kFvf);
