@@ -31,8 +31,8 @@ struct RecordingBlock final : DemoScene_Block {
 class TimelineTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    for (const BlockSpec& spec : demoBlockTable()) {
-      owned.push_back(std::make_unique<RecordingBlock>(spec.className, spec.startMs, spec.endMs, &log));
+    for (const BlockSpec& entry : demoBlockTable()) {
+      owned.push_back(std::make_unique<RecordingBlock>(entry.className, entry.startMs, entry.endMs, &log));
       timeline.insertFront(owned.back().get());
     }
   }

@@ -71,10 +71,10 @@ TEST(WholeShow, EveryBlockDrawsItsStretchAndTheShowEnds) {
   std::vector<CountingBlock*> counters;
   std::size_t index = table.size();
   for (DemoScene_Block*& slot : session.timeline.blocks) {
-    const BlockSpec& spec = table[--index];
-    ASSERT_EQ(slot->startMs, spec.startMs);
-    ASSERT_EQ(slot->endMs, spec.endMs);
-    counters.push_back(new CountingBlock(slot, spec.className));
+    const BlockSpec& entry = table[--index];
+    ASSERT_EQ(slot->startMs, entry.startMs);
+    ASSERT_EQ(slot->endMs, entry.endMs);
+    counters.push_back(new CountingBlock(slot, entry.className));
     slot = counters.back();
   }
 
