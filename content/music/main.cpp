@@ -1,7 +1,7 @@
 // vorn-song: renders a song file to Ogg Vorbis.
-//   vorn-song SONG OUTPUT.ogg [--report] [--seconds N] [--solo TRACK]...
+//   vorn-song SONG OUTPUT.ogg [--report] [--seconds N] [--solo TRACK]... [--raw]
 // --report prints the loudness and peak of every section; --seconds renders only the start;
-// --solo keeps only the named tracks (for balancing the mix).
+// --solo keeps only the named tracks and --raw skips mastering (both for balancing the mix).
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -49,12 +49,28 @@ void printSections(const synth::Song& song, const synth::Schedule& schedule, con
     if (a >= b || b > frames) continue;
     std::vector<float> part(mix.begin() + 2 * a, mix.begin() + 2 * b);
     std::vector<float> rawPart(raw.begin() + 2 * a, raw.begin() + 2 * b);
-    std::printf("  %-10s %7.2f-%7.2f s  mix %6.1f LUFS  master %6.1f LUFS  peak %6.1f dBFS\n",
+    std::printf("  %-10s %7.2f-%7.2f s  mix %6.1f LUFS %6.1f dBFS  master %6.1f LUFS  peak %6.1f dBFS\n",
                 s < song.sections.size() ? song.sections[s].name.c_str() : "(tail)",
                 a / static_cast<double>(song.sampleRate), b / static_cast<double>(song.sampleRate),
                 synth::integratedLoudness(rawPart, static_cast<float>(song.sampleRate)),
+                20.0 * std::log10(std::max(1e-9f, synth::samplePeak(rawPart))),
                 synth::integratedLoudness(part, static_cast<float>(song.sampleRate)),
                 20.0 * std::log10(std::max(1e-9f, synth::samplePeak(part))));
+  }
+}
+
+// One line per track, one column per two seconds: how loud the track plays.
+void printActivity(const synth::Song& song, const synth::RenderStats& stats) {
+  static const char kShades[] = " .:-=+*#";
+  for (size_t t = 0; t < song.tracks.size(); ++t) {
+    std::printf("  %-8s|", song.tracks[t].name.c_str());
+    const auto& p = stats.trackPower[t];
+    for (size_t s = 0; s + 1 < p.size(); s += 2) {
+      const float db = 10.0f * std::log10(std::max(1e-12f, 0.5f * (p[s] + p[s + 1])));
+      const int shade = std::clamp(static_cast<int>((db + 60.0f) / 7.0f) + 1, 0, 7);
+      std::putchar(db < -60.0f ? ' ' : kShades[shade]);
+    }
+    std::printf("|\n");
   }
 }
 
@@ -62,17 +78,20 @@ void printSections(const synth::Song& song, const synth::Schedule& schedule, con
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::fprintf(stderr, "usage: %s SONG OUTPUT.ogg [--report] [--seconds N]\n", argv[0]);
+    std::fprintf(stderr, "usage: %s SONG OUTPUT.ogg [--report] [--seconds N] [--solo TRACK]... [--raw]\n", argv[0]);
     return 2;
   }
   bool report = false;
   double seconds = -1.0;
   std::vector<std::string> solo;
+  bool rawMix = false;
   for (int i = 3; i < argc; ++i) {
     if (std::strcmp(argv[i], "--report") == 0) {
       report = true;
     } else if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc) {
       seconds = std::atof(argv[++i]);
+    } else if (std::strcmp(argv[i], "--raw") == 0) {
+      rawMix = true;
     } else if (std::strcmp(argv[i], "--solo") == 0 && i + 1 < argc) {
       solo.push_back(argv[++i]);
     } else {
@@ -107,7 +126,13 @@ int main(int argc, char** argv) {
   limiter.release = song.limiterRelease;
   const double rawLoudness = synth::integratedLoudness(mix, fs);
   const std::vector<float> raw = report ? mix : std::vector<float>();
-  const synth::MasterResult master = synth::masterToLoudness(mix, song.targetLufs, limiter, fs);
+  synth::MasterResult master;
+  if (rawMix) {
+    master.loudness = rawLoudness;
+    master.truePeak = synth::truePeak(mix);
+  } else {
+    master = synth::masterToLoudness(mix, song.targetLufs, limiter, fs);
+  }
   const double masterTime = secondsSince(t0) - renderTime;
 
   std::vector<unsigned char> ogg;
@@ -129,6 +154,9 @@ int main(int argc, char** argv) {
               ogg.size());
   std::printf("time: render %.2f s, master %.2f s, encode %.2f s (wall); %.2f s processor\n", renderTime,
               masterTime, encodeTime, static_cast<double>(std::clock() - c0) / CLOCKS_PER_SEC);
-  if (report) printSections(song, schedule, raw, mix);
+  if (report) {
+    printSections(song, schedule, raw, mix);
+    printActivity(song, stats);
+  }
   return 0;
 }

@@ -44,6 +44,9 @@ struct TrackState {
   std::unique_ptr<Instrument> instrument;
   LaneReader gain, cutoff, rev, dly;
   float level, panL, panR, duck;
+  bool highPass;
+  float clip;    // linear soft-clip ceiling, 0 for none
+  Svf hpL, hpR;  // clears the low end of channels that do not need it
   float bufL[kBlock], bufR[kBlock];
 };
 
@@ -71,8 +74,14 @@ std::vector<float> renderSong(const Song& song, const Schedule& schedule, int64_
         std::sqrt(2.0f) * std::cos(angle),
         std::sqrt(2.0f) * std::sin(angle),
         std::clamp(def.duck, 0.0f, 1.0f),
+        def.hp > 0.0f,
+        def.clip < 0.0f ? dbToGain(def.clip) : 0.0f,
+        {},
+        {},
         {},
         {}});
+    tracks.back().hpL.setup(def.hp, 0.29f, fs);  // Butterworth
+    tracks.back().hpR.setup(def.hp, 0.29f, fs);
   }
   LaneReader masterGain(findLane(schedule, -1, kAutoGain), 1.0f);
   StereoDelay delay(song.delay, static_cast<float>(schedule.samplesPerRow), fs);
@@ -87,6 +96,8 @@ std::vector<float> renderSong(const Song& song, const Schedule& schedule, int64_
   size_t ev = 0;
   RenderStats st;
   st.frames = frames;
+  const size_t seconds = static_cast<size_t>(frames / song.sampleRate) + 1;
+  st.trackPower.assign(tracks.size(), std::vector<float>(seconds, 0.0f));
 
   for (int64_t pos = 0; pos < frames;) {
     // Events due now, then render up to the next event or the block size.
@@ -111,6 +122,9 @@ std::vector<float> renderSong(const Song& song, const Schedule& schedule, int64_
       std::fill(ts.bufL, ts.bufL + n, 0.0f);
       std::fill(ts.bufR, ts.bufR + n, 0.0f);
       ts.instrument->render(ts.bufL, ts.bufR, n, ts.cutoff.at(pos));
+      if (ts.highPass) {
+        ts.hpL.processStereo(ts.bufL, ts.bufR, n, kHighPass, ts.hpR);
+      }
       voices += ts.instrument->activeVoices();
     }
     st.maxVoices = std::max(st.maxVoices, voices);
@@ -129,21 +143,30 @@ std::vector<float> renderSong(const Song& song, const Schedule& schedule, int64_
     std::fill(revL, revL + n, 0.0f);
     std::fill(revR, revR + n, 0.0f);
     const float invN = 1.0f / static_cast<float>(n);
-    for (TrackState& ts : tracks) {
+    const size_t second = static_cast<size_t>(pos / song.sampleRate);
+    for (size_t t = 0; t < tracks.size(); ++t) {
+      TrackState& ts = tracks[t];
+      float power = 0.0f;
       // Gain ramps across the block; sends are set per block.
       const float g0 = ts.level * ts.gain.at(pos), g1 = ts.level * ts.gain.at(end);
       const float rev = ts.rev.at(pos), dly = ts.dly.at(pos);
       for (int i = 0; i < n; ++i) {
         const float g = (g0 + (g1 - g0) * (static_cast<float>(i) * invN)) *
                         (1.0f - ts.duck * (1.0f - duckGain[i]));
-        const float l = ts.bufL[i] * g * ts.panL, r = ts.bufR[i] * g * ts.panR;
+        float l = ts.bufL[i] * g * ts.panL, r = ts.bufR[i] * g * ts.panR;
+        if (ts.clip > 0.0f) {
+          l = ts.clip * softClip(l / ts.clip);
+          r = ts.clip * softClip(r / ts.clip);
+        }
         dryL[i] += l;
         dryR[i] += r;
+        power += l * l + r * r;
         dlyL[i] += l * dly;
         dlyR[i] += r * dly;
         revL[i] += l * rev;
         revR[i] += r * rev;
       }
+      st.trackPower[t][second] += power / (2.0f * song.sampleRate);
     }
     delay.process(dlyL, dlyR, n);
     for (int i = 0; i < n; ++i) {

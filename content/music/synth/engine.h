@@ -15,6 +15,8 @@ struct RenderStats {
   int64_t frames = 0;
   int64_t events = 0;
   int maxVoices = 0;  // most voices sounding at once, summed over tracks
+  // Mean square of each track after its fader, per second of the song: [track][second].
+  std::vector<std::vector<float>> trackPower;
 };
 
 // Interleaved stereo of schedule.totalSamples frames, or fewer when maxFrames >= 0.

@@ -27,6 +27,9 @@ class Svf {
 
   // Filters a buffer in place.
   void processBlock(float* x, int n, int mode);
+  // Filters two channels in place with this filter's coefficients; `other` holds the second
+  // channel's state. Interleaving the two recursions lets them run side by side.
+  void processStereo(float* l, float* r, int n, int mode, Svf& other);
 
   // Called once per block: keeps the integrator state out of subnormal range.
   void flush() {
@@ -36,6 +39,9 @@ class Svf {
   void reset() { ic1_ = ic2_ = 0.0f; }
 
  private:
+  template <int Mode>
+  void stereoLoop(float* l, float* r, int n, Svf& other);
+
   float ic1_ = 0.0f, ic2_ = 0.0f;
   float a1_ = 1.0f, a2_ = 0.0f, a3_ = 0.0f, k_ = 2.0f;
 };

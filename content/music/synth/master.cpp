@@ -204,18 +204,30 @@ MasterResult masterToLoudness(std::vector<float>& stereo, double targetLufs,
   // The peak envelope scales with the gain, so it is measured once.
   const std::vector<float> mixPeaks = truePeakEnvelope(mix);
   std::vector<float> peaks(mixPeaks.size());
-  double gain = 1.0;
   const double raw = integratedLoudness(mix, sampleRate);
-  if (raw > -70.0) gain = std::pow(10.0, (targetLufs - raw) / 20.0);
-  for (int pass = 0; pass < 4; ++pass) {
+  // Gain in dB; limiting makes loudness grow less than the gain, so after the first step the
+  // next gain comes from the secant through the last two measurements.
+  double gainDb = raw > -70.0 ? targetLufs - raw : 0.0;
+  double prevGainDb = 0.0, prevLoudness = 0.0;
+  bool havePrev = false;
+  for (int pass = 0; pass < 8; ++pass) {
+    const double gain = std::pow(10.0, gainDb / 20.0);
     for (size_t i = 0; i < mix.size(); ++i) stereo[i] = static_cast<float>(mix[i] * gain);
     for (size_t i = 0; i < peaks.size(); ++i) peaks[i] = static_cast<float>(mixPeaks[i] * gain);
     limitWithPeaks(stereo, peaks, s, sampleRate);
     result.loudness = integratedLoudness(stereo, sampleRate);
-    if (result.loudness <= -70.0 || std::fabs(result.loudness - targetLufs) < 0.05) break;
-    gain *= std::pow(10.0, (targetLufs - result.loudness) / 20.0);
+    result.gain = static_cast<float>(gain);
+    const double miss = targetLufs - result.loudness;
+    if (result.loudness <= -70.0 || std::fabs(miss) < 0.05) break;
+    double step = miss;
+    if (havePrev && std::fabs(result.loudness - prevLoudness) > 1e-3) {
+      step = miss * (gainDb - prevGainDb) / (result.loudness - prevLoudness);
+    }
+    prevGainDb = gainDb;
+    prevLoudness = result.loudness;
+    havePrev = true;
+    gainDb += std::clamp(step, -12.0, 12.0);
   }
-  result.gain = static_cast<float>(gain);
   result.truePeak = truePeak(stereo);
   return result;
 }

@@ -44,6 +44,8 @@ struct TrackDef {
   float dly = 0.0f;    // delay send
   float duck = 0.0f;   // how far the sidechain compressor's gain applies, 0..1
   float swing = 0.0f;  // odd rows are late by this fraction of a row
+  float hp = 0.0f;     // high-pass corner of the channel (Hz), 0 for none
+  float clip = 0.0f;   // soft-clip ceiling after the fader (dBFS), 0 for none; tames transients
   int choke = -1;      // track whose drum voices this track cuts off
 };
 

@@ -6,7 +6,7 @@
 //   reverb size=S damp=D width=W predelay=MS lowcut=HZ level=G
 //   duck key=TRACK threshold=DB ratio=R attack=MS release=MS
 //   instrument NAME KIND            (then key=value lines, closed by 'end')
-//   track NAME INSTRUMENT level=DB pan=P rev=S dly=S duck=D swing=F choke=TRACK
+//   track NAME INSTRUMENT level=DB pan=P rev=S dly=S duck=D swing=F hp=HZ clip=DB choke=TRACK
 //   def NAME NOTE+NOTE+...          (a chord name usable in patterns)
 //   pattern NAME ROWS               (then ROWS cells, any number per line, closed by 'end')
 //   section NAME BEATS              (then order lists and automation, closed by 'end')
@@ -258,7 +258,9 @@ class Parser {
       opts.erase(it);
     }
     readOptions(opts, {{"level", &t.level}, {"pan", &t.pan}, {"rev", &t.rev}, {"dly", &t.dly},
-                       {"duck", &t.duck}, {"swing", &t.swing}});
+                       {"duck", &t.duck}, {"swing", &t.swing}, {"hp", &t.hp},
+                       {"clip", &t.clip}});
+    if (t.clip > 0.0f) fail("clip is a ceiling in dBFS and must be negative");
     song_.tracks.push_back(t);
   }
 

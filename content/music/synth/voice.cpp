@@ -107,7 +107,6 @@ void SynthVoice::render(float* outL, float* outR, int n, float trackCutoff) {
                            p.velcut * (velocity_ - 1.0f) + noteCut_ + trackCutoff + p.lfocut * lfo;
     const float fc = p.cutoff * semitonesToRatio(cutSemis);
     svfL_.setup(fc, p.res, fs_);
-    svfR_.setup(fc, p.res, fs_);
 
     const float baseDt = noteToHz(pitch) / fs_;
     const float width = std::clamp(p.pw + p.pwm * lfo, 0.05f, 0.95f);
@@ -127,8 +126,7 @@ void SynthVoice::render(float* outL, float* outR, int n, float trackCutoff) {
       addWave(kWaveNoise, bufL, bufR, m, noisePhase, 0.0f, 0.5f, p.noise, p.noise, rng_);
     }
 
-    svfL_.processBlock(bufL, m, mode);
-    svfR_.processBlock(bufR, m, mode);
+    svfL_.processStereo(bufL, bufR, m, mode, svfR_);
     const float g = gain_ * velocity_;
     if (p.drive > 0.0f) {
       for (int i = 0; i < m; ++i) {
