@@ -1,5 +1,7 @@
 #include "graphics/framework.h"
 
+#include "scene/transform_stack.h"
+
 #include <cstring>
 
 #include "graphics/graphics_device.h"
@@ -177,6 +179,11 @@ bool Framework::start(bool fullscreen, int width, int height, int multisample) {
 
 void Framework::teardown() {
   if (graphicsDevice) {
+    // The saved-transform stack belongs to the device record; free it with it.
+    GraphicsDevice* published = g_graphicsDevice;
+    g_graphicsDevice = graphicsDevice;
+    clearTransformStack();
+    g_graphicsDevice = published;
     if (graphicsDevice->device) graphicsDevice->device->Release();
     if (graphicsDevice->direct3d) graphicsDevice->direct3d->Release();
     if (g_graphicsDevice == graphicsDevice) g_graphicsDevice = nullptr;

@@ -30,7 +30,7 @@
 //                         (p.y + vorn_ClipAdjust.y * p.w) * vorn_ClipAdjust.z,
 //                         2.0 * p.z - p.w, p.w);
 //    where p is the POSITION output and "uniform vec4 vorn_ClipAdjust;" holds
-//    (-1/width, +1/height, y flip (+1 or -1), 0): Direct3D's depth range and
+//    (+63/64/width, -63/64/height, y flip (+1 or -1), 0): Direct3D's depth range and
 //    pixel centres, and the render-target row order.
 //  * The pixel shader writes "layout(location = 0) out vec4 vorn_Color0;" and
 //    declares "uniform vec4 vorn_PixelAdjust;" (x: the y flip, +1 or -1, which
