@@ -157,6 +157,9 @@ TEST(SongParser, RejectsMistakesWithTheirLine) {
   expectError("instrument a synth\n", "has no 'end'");
   expectError(withHeader("duck key=ghost\nsection a 1\nend\n"), "unknown track 'ghost'");
   expectError("tempo 120\n", "no sections");
+  expectError(withHeader("track t lead clip=3\n"), "must be negative");
+  expectError(withHeader("track u lead wobble=1\n"), "unknown setting 'wobble'");
+  expectError(withHeader("track lead lead\n"), "defined twice");
 }
 
 TEST(Song, SeamsOfTheShowFallOnSectionStartsAndBeats) {
