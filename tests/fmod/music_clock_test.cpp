@@ -25,7 +25,6 @@ struct Simulation {
   std::int64_t latency = 0;
   double speed = 1.0;
   int jitterUs = 0;
-  std::int64_t length = -1;
   std::mt19937 random{1234};
 
   std::int64_t nextCallback = 0;  // counter time of the next nominal callback
@@ -34,7 +33,6 @@ struct Simulation {
 
   void configure() {
     clock.configure(kRate, kTicks, latency, kPeriod);
-    if (length >= 0) clock.setLength(length);
     clock.start(0);
   }
 
@@ -176,9 +174,8 @@ TEST(MusicClock, FollowsADeviceThatRunsFastOrSlow) {
   }
 }
 
-TEST(MusicClock, SeekRestartsAnywhereAndLengthCapsThePosition) {
+TEST(MusicClock, SeekRestartsAnywhere) {
   Simulation sim;
-  sim.length = 3 * kRate;
   sim.configure();
   sim.readFor(1.0);
   std::int64_t t = sim.time;
@@ -196,11 +193,6 @@ TEST(MusicClock, SeekRestartsAnywhereAndLengthCapsThePosition) {
   double lagMs = kLag * 1000.0 / kRate;
   EXPECT_LE(readings.back(), 500.0 + played - lagMs + 0.1);
   EXPECT_GE(readings.back(), 500.0 + played - lagMs - periodMs - 0.1);
-
-  // The tail after the last frame: the position stops at the length.
-  readings = sim.readFor(3.0);
-  EXPECT_EQ(readings.back(), 3000.0);
-  EXPECT_EQ(sim.clock.position(sim.time + 10 * kTicks), 3 * kRate);
 }
 
 }  // namespace

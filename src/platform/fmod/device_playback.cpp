@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 
 namespace vorn::fmod {
@@ -14,29 +15,28 @@ constexpr std::int64_t kDecodeChunk = 2048;
 
 }  // namespace
 
-std::unique_ptr<DevicePlayback> DevicePlayback::open(OggVorbis_File* file, std::int64_t lengthFrames,
+std::unique_ptr<DevicePlayback> DevicePlayback::open(OggStream* stream, const std::string& name,
                                                      std::string* error) {
-  vorbis_info* info = ov_info(file, -1);
-  if (!info || info->rate <= 0 || info->channels <= 0) {
+  if (!stream || stream->rate() <= 0 || stream->channels() <= 0) {
     if (error) *error = "the stream has no audio";
     return nullptr;
   }
   std::unique_ptr<DevicePlayback> playback(new DevicePlayback());
-  playback->file_ = file;
-  playback->rate_ = info->rate;
-  playback->inChannels_ = info->channels;
-  playback->outChannels_ = info->channels == 1 ? 1 : 2;
-  playback->length_ = lengthFrames;
+  playback->stream_ = stream;
+  playback->name_ = name;
+  playback->rate_ = stream->rate();
+  playback->outChannels_ = stream->channels();
+  playback->length_ = stream->length();
 
   SDL_AudioSpec wanted{};
-  wanted.freq = static_cast<int>(info->rate);
+  wanted.freq = static_cast<int>(playback->rate_);
   wanted.format = AUDIO_F32SYS;
   wanted.channels = static_cast<Uint8>(playback->outChannels_);
   wanted.samples = kCallbackFrames;
   wanted.callback = &DevicePlayback::callbackEntry;
   wanted.userdata = playback.get();
   // SDL converts to whatever the hardware wants, so the callback always
-  // sees the stream's own rate and channels.
+  // sees the stream's output rate and channels.
   playback->device_ = SDL_OpenAudioDevice(nullptr, 0, &wanted, &playback->spec_, 0);
   if (playback->device_ == 0) {
     if (error) *error = SDL_GetError();
@@ -50,7 +50,6 @@ std::unique_ptr<DevicePlayback> DevicePlayback::open(OggVorbis_File* file, std::
   playback->latency_ = immediate ? 0 : playback->spec_.samples;
   playback->clock_.configure(playback->rate_, static_cast<std::int64_t>(SDL_GetPerformanceFrequency()),
                              playback->latency_, playback->spec_.samples);
-  playback->clock_.setLength(lengthFrames);
 
   playback->ringFrames_ = kRingFrames;
   playback->ring_.assign(static_cast<std::size_t>(kRingFrames * playback->outChannels_), 0.0f);
@@ -76,6 +75,7 @@ void DevicePlayback::playFrom(std::int64_t frame) {
   // the clock holds at the new frame until that audio is taken.
   SDL_LockAudioDevice(device_);
   seeking_ = true;
+  tail_ = 0;
   clock_.start(frame);
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -110,14 +110,15 @@ void DevicePlayback::callback(float* out, int frames) {
                 sizeof(float) * outChannels_);
   }
   read_.store(read + take, std::memory_order_release);
-  std::int64_t first = ringStart_ + read;
+  std::int64_t first = ringStart_ + read + tail_;
   if (take == frames) {
     clock_.onBuffer(first, take, false, now);
   } else if (endOfStream_.load(std::memory_order_acquire) &&
              written_.load(std::memory_order_acquire) == read + take) {
     // The end: the silence after the last frame counts as played, so that
-    // the position runs out to the stream length and stops there.
+    // the position runs on past the end of the stream with the device.
     clock_.onBuffer(first, frames, false, now);
+    tail_ += frames - take;
   } else {
     clock_.onBuffer(first, take, true, now);  // decoder fell behind
   }
@@ -125,33 +126,21 @@ void DevicePlayback::callback(float* out, int frames) {
 }
 
 bool DevicePlayback::decode(std::int64_t frames) {
-  float** pcm = nullptr;
-  int section = 0;
   std::int64_t done = 0;
-  while (done < frames) {
-    long got = ov_read_float(file_, &pcm, static_cast<int>(frames - done), &section);
-    if (got == OV_HOLE) continue;  // a gap in the data: keep going
-    if (got <= 0) return false;    // end of stream or unrecoverable error
-    std::int64_t write = written_.load(std::memory_order_relaxed);
-    for (long i = 0; i < got; ++i) {
-      std::int64_t slot = (write + i) & (ringFrames_ - 1);
-      float* frame = &ring_[static_cast<std::size_t>(slot * outChannels_)];
-      if (inChannels_ == 1) {
-        frame[0] = pcm[0][i];
-      } else if (inChannels_ == 2 || inChannels_ == 4) {
-        frame[0] = pcm[0][i];
-        frame[1] = pcm[1][i];
-      } else {
-        // Vorbis orders three and more channels left, centre, right, ...
-        const float centre = 0.70710678f * pcm[1][i];
-        frame[0] = pcm[0][i] + centre;
-        frame[1] = pcm[2][i] + centre;
-      }
-    }
+  bool more = true;
+  while (done < frames && more) {
+    // Up to the ring's end at a time, straight into the ring.
+    const std::int64_t write = written_.load(std::memory_order_relaxed);
+    const std::int64_t slot = write & (ringFrames_ - 1);
+    const std::int64_t chunk = std::min(frames - done, ringFrames_ - slot);
+    const std::int64_t got = stream_->read(&ring_[static_cast<std::size_t>(slot * outChannels_)], chunk);
     written_.store(write + got, std::memory_order_release);
     done += got;
+    more = got == chunk;
   }
-  return true;
+  const std::string damage = stream_->unreportedDamage();
+  if (!damage.empty()) std::fprintf(stderr, "%s: %s; the music plays on as well as it can\n", name_.c_str(), damage.c_str());
+  return more;
 }
 
 void DevicePlayback::decoderLoop() {
@@ -162,13 +151,12 @@ void DevicePlayback::decoderLoop() {
       std::int64_t target = seekTarget_;
       seekPending_ = false;
       lock.unlock();
-      if (ov_pcm_seek(file_, target) != 0) ov_pcm_seek(file_, 0);
-      std::int64_t at = ov_pcm_tell(file_);
+      std::int64_t at = stream_->seek(target) ? std::clamp<std::int64_t>(target, 0, length_) : 0;
       // The callback plays silence and touches nothing while seeking, so the
       // ring can be emptied and half filled before it may play again.
       read_.store(0);
       written_.store(0);
-      ringStart_ = at < 0 ? 0 : at;
+      ringStart_ = at;
       endOfStream_.store(!decode(ringFrames_ / 2), std::memory_order_release);
       SDL_LockAudioDevice(device_);
       lock.lock();

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <SDL.h>
-#include <vorbis/vorbisfile.h>
 
 #include <atomic>
 #include <condition_variable>
@@ -16,15 +15,17 @@
 #include <vector>
 
 #include "platform/fmod/music_clock.h"
+#include "platform/fmod/ogg_stream.h"
 
 namespace vorn::fmod {
 
 class DevicePlayback {
  public:
   // Opens the default output device for the stream (paused). The decoder
-  // reads `file`, which must stay open, and nobody else may use it, until
-  // the playback is destroyed. Null with a reason on failure.
-  static std::unique_ptr<DevicePlayback> open(OggVorbis_File* file, std::int64_t lengthFrames, std::string* error);
+  // reads `stream`, which must stay open, and nobody else may use it, until
+  // the playback is destroyed; `name` names it in the one line printed if
+  // decoding finds damage. Null with a reason on failure.
+  static std::unique_ptr<DevicePlayback> open(OggStream* stream, const std::string& name, std::string* error);
   ~DevicePlayback();
 
   DevicePlayback(const DevicePlayback&) = delete;
@@ -47,9 +48,9 @@ class DevicePlayback {
   // Decodes up to `frames` frames into the ring; false at the end of the stream.
   bool decode(std::int64_t frames);
 
-  OggVorbis_File* file_ = nullptr;
+  OggStream* stream_ = nullptr;
+  std::string name_;
   std::int64_t rate_ = 44100;
-  int inChannels_ = 2;
   int outChannels_ = 2;
   std::int64_t length_ = 0;
   std::int64_t latency_ = 0;
@@ -66,6 +67,9 @@ class DevicePlayback {
   std::int64_t ringStart_ = 0;  // stream frame of ring count 0 (callback lock)
   std::atomic<bool> endOfStream_{false};
   bool seeking_ = true;  // callback lock: play silence, report nothing
+  // Frames of silence handed over since the stream ended (callback lock):
+  // the position runs on through them as if they were music.
+  std::int64_t tail_ = 0;
 
   std::mutex mutex_;
   std::condition_variable wake_;
@@ -73,7 +77,7 @@ class DevicePlayback {
   bool seekPending_ = false;
   std::int64_t seekTarget_ = 0;
   std::thread decoder_;
-  std::vector<float> scratch_;
+
 };
 
 }  // namespace vorn::fmod

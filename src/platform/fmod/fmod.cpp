@@ -9,15 +9,16 @@
 // Where something fails, the result code says so, and the handles still work
 // in the degraded mode: a stream whose file is missing is a silent sound that
 // plays on the wall clock; a channel without a device runs on the wall clock.
-#include <cstdlib>
 #include <SDL.h>
-#include <vorbis/vorbisfile.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <map>
@@ -28,6 +29,7 @@
 #include "platform/fmod/device_playback.h"
 #include "platform/fmod/fmod.h"
 #include "platform/fmod/fmod_vorn.h"
+#include "platform/fmod/ogg_stream.h"
 
 struct FMOD_SYSTEM;
 struct FMOD_SOUND;
@@ -94,7 +96,8 @@ struct Sound {
   std::uintptr_t handle = 0;
   System* system = nullptr;
   bool open = false;  // false: the silent stand-in of an unreadable file
-  OggVorbis_File file{};
+  std::string name;
+  std::unique_ptr<OggStream> stream;
   std::int64_t rate = kNominalRate;
   std::int64_t length = -1;  // frames, -1 when unknown
   Channel* playing = nullptr;
@@ -133,8 +136,9 @@ struct Channel {
       case VornFmodClock::WallClock: {
         if (paused) return pausedFrame;
         double elapsed = static_cast<double>(steadyNanoseconds() - wallStart) * 1e-9 * wallClockSpeed();
-        auto frame = wallFrame + static_cast<std::int64_t>(std::floor(elapsed * static_cast<double>(rate())));
-        return length() >= 0 ? std::min(frame, length()) : frame;
+        // Past the end of the stream the position runs on, as if silence
+        // played, so that whatever waits for a time beyond it comes.
+        return wallFrame + static_cast<std::int64_t>(std::floor(elapsed * static_cast<double>(rate())));
       }
       case VornFmodClock::Virtual:
         return static_cast<std::int64_t>(gVirtualPosition.load()) * rate() / 1000;
@@ -175,7 +179,7 @@ void dropChannel(System* system, Channel* channel) {
 void dropSound(System* system, Sound* sound) {
   if (sound->playing) dropChannel(system, sound->playing);
   unregisterHandle(sound->handle);
-  if (sound->open) ov_clear(&sound->file);
+  sound->stream.reset();
   if (gLastStream == sound) {
     gLastStream = nullptr;
     gLastLengthMs = 0;
@@ -203,7 +207,8 @@ std::int64_t framesFromUnit(unsigned int position, FMOD_TIMEUNIT unit, std::int6
 
 unsigned int unitFromFrames(std::int64_t frames, FMOD_TIMEUNIT unit, std::int64_t rate) {
   if (frames < 0) frames = 0;
-  std::int64_t value = unit == FMOD_TIMEUNIT_PCM ? frames : frames * 1000 / rate;
+  // In two steps, so that no stream length can overflow.
+  std::int64_t value = unit == FMOD_TIMEUNIT_PCM ? frames : frames / rate * 1000 + frames % rate * 1000 / rate;
   return static_cast<unsigned int>(std::min<std::int64_t>(value, 0xFFFFFFFFll));
 }
 
@@ -283,30 +288,28 @@ FMOD_RESULT FMOD_System_CreateStream(FMOD_SYSTEM* handle, const char* name, FMOD
 
   auto created = std::make_unique<Sound>();
   created->system = system;
+  created->name = nativePath(name);
   FMOD_RESULT result = FMOD_OK;
+  std::string reason;
   std::FILE* file = openFile(name, "rb");
   if (!file) {
     result = FMOD_ERR_FILE_NOTFOUND;
-  } else if (ov_open_callbacks(file, &created->file, nullptr, 0, OV_CALLBACKS_DEFAULT) != 0) {
-    std::fclose(file);  // vorbisfile keeps the file only on success
+    reason = std::string("cannot open it (") + std::strerror(errno) + ")";
+  } else if (!(created->stream = OggStream::openFile(file, &reason))) {
     result = FMOD_ERR_FORMAT;
   } else {
-    vorbis_info* info = ov_info(&created->file, -1);
-    ogg_int64_t total = ov_pcm_total(&created->file, -1);
-    if (!info || info->rate <= 0 || total < 0) {
-      ov_clear(&created->file);
-      result = FMOD_ERR_FORMAT;
-    } else {
-      created->open = true;
-      created->rate = info->rate;
-      created->length = total;
-    }
+    created->open = true;
+    created->rate = created->stream->rate();
+    created->length = created->stream->length();
   }
+  // One line about a music file that cannot play, or plays damaged.
   if (result != FMOD_OK) {
-    std::fprintf(stderr, "FMOD_System_CreateStream: cannot play '%s' (%s); it stays silent\n", name,
-                 result == FMOD_ERR_FILE_NOTFOUND ? "file not found" : "not an Ogg Vorbis file");
+    std::fprintf(stderr, "%s: %s; the music stays silent and the show follows the clock\n", created->name.c_str(),
+                 reason.c_str());
+  } else if (std::string damage = created->stream->unreportedDamage(); !damage.empty()) {
+    std::fprintf(stderr, "%s: %s; the music plays as far as it can\n", created->name.c_str(), damage.c_str());
   }
-  gLastLengthMs = created->open ? static_cast<unsigned int>(created->length * 1000 / created->rate) : 0;
+  gLastLengthMs = created->open ? unitFromFrames(created->length, FMOD_TIMEUNIT_MS, created->rate) : 0;
   gLastStream = created.get();
   created->handle = registerHandle(created.get(), Kind::Sound);
   *sound = reinterpret_cast<FMOD_SOUND*>(created->handle);
@@ -347,7 +350,7 @@ FMOD_RESULT FMOD_System_PlaySound(FMOD_SYSTEM* handle, FMOD_CHANNELINDEX channel
     result = FMOD_ERR_OUTPUT_INIT;
   } else {
     std::string error;
-    channel->device = DevicePlayback::open(&sound->file, sound->length, &error);
+    channel->device = DevicePlayback::open(sound->stream.get(), sound->name, &error);
     if (channel->device) {
       channel->clock = VornFmodClock::Device;
       gDeviceCallbackFrames = channel->device->callbackFrames();

@@ -22,7 +22,8 @@ unsigned int VornFmod_StreamLengthMs();
 // Writes an Ogg Vorbis test tone: a sine of `frequencyHz` at half scale,
 // `seconds` long, at `rate` frames per second with 1 or 2 channels (the
 // right channel a fifth above the left). For tests and benchmarks; false if
-// the file cannot be written.
+// the file cannot be written. Tones with different parameters written one
+// after another into a file make a chained stream.
 bool VornFmod_WriteTone(const char* path, double seconds, int rate, int channels, double frequencyHz);
 
 // Device details of the most recently played channel on a device (0 when

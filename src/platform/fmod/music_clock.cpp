@@ -23,7 +23,6 @@ void MusicClock::configure(std::int64_t rate, std::int64_t frequency, std::int64
   frequency_ = std::max<std::int64_t>(frequency, 1);
   latency_ = std::max<std::int64_t>(latencyFrames, 0);
   period_ = std::max<std::int64_t>(periodFrames, 1);
-  length_ = -1;
   floor_ = last_ = 0;
   haveBuffer_ = false;
   needRebase_ = true;
@@ -38,11 +37,6 @@ void MusicClock::start(std::int64_t frame) {
   needRebase_ = true;
   speed_ = 1.0;
   error_ = 0;
-}
-
-void MusicClock::setLength(std::int64_t frames) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  length_ = frames;
 }
 
 double MusicClock::deviceLine(std::int64_t now) const {
@@ -102,7 +96,6 @@ std::int64_t MusicClock::position(std::int64_t now) {
   }
   frame = std::max(frame, floor_);
   frame = std::max(frame, last_);
-  if (length_ >= 0) frame = std::min(frame, length_);
   last_ = frame;
   return frame;
 }

@@ -13,7 +13,8 @@
 //   steered very gently towards the device line, so that the jitter of the
 //   callbacks never reaches the position.
 // The position is the time base held below the device line, never less than
-// the last position read (until a seek) and never past the stream's end.
+// the last position read (until a seek). After the end of the stream the
+// device plays silence and the position runs on with it.
 // Everything is in stream frames; counter values are in counter ticks.
 //
 // Thread-safe: the audio callback reports, any thread reads.
@@ -39,9 +40,6 @@ class MusicClock {
   // device takes audio from there, the position stays at the frame.
   void start(std::int64_t frame);
 
-  // The stream ends at this frame count (the position never passes it).
-  void setLength(std::int64_t frames);
-
   // From the audio callback: a buffer starting at stream frame `first`
   // holding `frames` stream frames was handed over at counter time `now`.
   // `starved` says the buffer ran short of decoded audio (an underrun): the
@@ -63,7 +61,6 @@ class MusicClock {
   std::int64_t frequency_ = 1000000000;
   std::int64_t latency_ = 0;
   std::int64_t period_ = 1024;
-  std::int64_t length_ = -1;
 
   std::int64_t floor_ = 0;      // start or seek frame
   std::int64_t last_ = 0;       // last position read

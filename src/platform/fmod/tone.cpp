@@ -40,7 +40,10 @@ bool VornFmod_WriteTone(const char* path, double seconds, int rate, int channels
   vorbis_analysis_init(&dsp, &info);
   vorbis_block_init(&dsp, &block);
   ogg_stream_state stream;
-  ogg_stream_init(&stream, 0x566f726e);  // a fixed serial: the same bytes every run
+  // A serial fixed by the tone (the same bytes every run) that differs
+  // between tones, so that tones written one after another chain into one
+  // valid stream.
+  ogg_stream_init(&stream, static_cast<int>(0x566f726e ^ (rate << 8) ^ channels ^ std::lround(frequencyHz * 16)));
 
   ogg_packet header, commentPacket, codebooks;
   vorbis_analysis_headerout(&dsp, &comment, &header, &commentPacket, &codebooks);
