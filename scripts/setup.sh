@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 
 packages=(build-essential cmake pkg-config git
   libsdl2-dev libepoxy-dev libgl1-mesa-dri libegl1 libegl-mesa0 libgles2
-  libvorbis-dev libogg-dev libstb-dev
+  libvorbis-dev libogg-dev libstb-dev libpng-dev libjpeg62-turbo-dev
   googletest libgtest-dev libbenchmark-dev
   ffmpeg)
 missing=()

@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
-#include <stb_image.h>
 #include <stb_image_write.h>
 
 #include "graphics/graphics_device.h"
 #include "platform/d3d9/d3d9_vorn.h"
+#include "platform/d3dx9/image_decode.h"
 #include "platform/fmod/fmod_vorn.h"
 #include "runtime/demo.h"
 #include "ui2d/display_settings.h"
@@ -53,11 +53,11 @@ struct Picture {
 };
 
 bool loadPicture(const fs::path& path, Picture* picture) {
-  int channels = 0;
-  unsigned char* data = stbi_load(path.string().c_str(), &picture->width, &picture->height, &channels, 4);
-  if (!data) return false;
-  picture->rgba.assign(data, data + static_cast<std::size_t>(picture->width) * picture->height * 4);
-  stbi_image_free(data);
+  vorn::d3dx::DecodedImage image;
+  if (!vorn::d3dx::decodeImageFile(path.string().c_str(), &image, nullptr)) return false;
+  picture->width = image.width;
+  picture->height = image.height;
+  picture->rgba = std::move(image.rgba);
   return true;
 }
 

@@ -1,13 +1,13 @@
 // Texture creation: D3DXCreateTexture and loading image files (PNG, JPEG,
-// BMP, TGA through stb_image) into A8R8G8B8 textures with a full mip chain.
+// BMP, TGA; see image_decode.h) into A8R8G8B8 textures with a full mip chain.
 #include <cstdio>
 #include <cstring>
 #include <vector>
 
 #include "platform/d3dx9/d3dx9.h"
 #include "platform/d3dx9/d3dx_internal.h"
+#include "platform/d3dx9/image_decode.h"
 #include "platform/files/files.h"
-#include "stb_image.h"
 
 namespace vorn::d3dx {
 
@@ -60,19 +60,16 @@ HRESULT D3DXCreateTexture(IDirect3DDevice9* device, UINT width, UINT height, UIN
 HRESULT D3DXCreateTextureFromFileA(IDirect3DDevice9* device, const char* srcFile, IDirect3DTexture9** texture) {
   if (!device || !srcFile || !texture) return D3DERR_INVALIDCALL;
   *texture = nullptr;
-  std::FILE* file = openFile(srcFile, "rb");
-  if (!file) return D3DERR_NOTAVAILABLE;
-  int width = 0, height = 0, channels = 0;
-  stbi_uc* rgba = stbi_load_from_file(file, &width, &height, &channels, 4);
-  std::fclose(file);
-  if (!rgba) return D3DXERR_INVALIDDATA;
-  if (width <= 0 || height <= 0) {
-    stbi_image_free(rgba);
-    return D3DXERR_INVALIDDATA;
+  // A file that cannot be opened is D3DERR_NOTAVAILABLE; one that opens but
+  // is no image the decoders take, D3DXERR_INVALIDDATA.
+  vorn::d3dx::DecodedImage image;
+  bool opened = false;
+  if (!vorn::d3dx::decodeImageFile(srcFile, &image, nullptr, &opened)) {
+    return opened ? D3DXERR_INVALIDDATA : D3DERR_NOTAVAILABLE;
   }
+  const int width = image.width, height = image.height;
   // Direct3D's A8R8G8B8 bytes are B, G, R, A.
-  std::vector<std::uint8_t> level(rgba, rgba + static_cast<std::size_t>(width) * height * 4);
-  stbi_image_free(rgba);
+  std::vector<std::uint8_t> level = std::move(image.rgba);
   IDirect3DTexture9* created = nullptr;
   HRESULT hr = device->CreateTexture(static_cast<UINT>(width), static_cast<UINT>(height), 0, 0, D3DFMT_A8R8G8B8,
                                      D3DPOOL_MANAGED, &created, nullptr);
