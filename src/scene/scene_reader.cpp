@@ -3,6 +3,7 @@
 // anything is allocated for it, so a damaged or hostile file is rejected
 // with a reason instead of being trusted.
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -46,9 +47,9 @@ class Cursor {
   }
 
   // Checks that count records of at least minBytes each fit in the rest of
-  // the file; 64-bit arithmetic cannot overflow for 32-bit counts.
+  // the file, without multiplying (a stride may be as large as 2^60).
   void fits(std::uint64_t count, std::uint64_t minBytes, const char* what) const {
-    if (count * minBytes > remaining()) {
+    if (minBytes != 0 && count > remaining() / minBytes) {
       reject(std::string(what) + " " + std::to_string(count) + " cannot fit in the " +
              std::to_string(remaining()) + " bytes left");
     }
@@ -128,11 +129,9 @@ T* entry(const std::vector<T*>& table, std::uint32_t index, const char* what, co
   return table[index];
 }
 
-// Bytes one element occupies in the vertex declaration (the type chosen by
-// its components), and what it adds to the stride by the layout rule.
-std::uint64_t declaredBytes(std::uint32_t usage, std::uint32_t components) {
-  return usage == USAGE_COLOR ? 4 : 4ull * components;
-}
+// What one element adds to the stride by the layout rule: 12 for position
+// and normal whatever their component count, 4 bytes a component for
+// texture coordinates, a byte a component for colours, nothing otherwise.
 std::uint64_t strideBytes(std::uint32_t usage, std::uint32_t components) {
   switch (usage) {
     case USAGE_POSITION:
@@ -169,44 +168,28 @@ void readModel(Cursor& in, Model* model, const std::vector<Material*>& materialT
   VertexProfile& profile = model->profile;
   profile.elements.assign(elementCount, VertexProfileElement{});
   profile.count = static_cast<std::int32_t>(elementCount);
+  // Every layout is taken as the file gives it. Offsets above 0xFFFF and
+  // usage indices above 0xFF reach the vertex declaration cut to its 16 and
+  // 8 bits; elements it has no type for are left out of it. The mesh sizes
+  // its own vertices from the declaration, so no element is ever read
+  // outside the vertex buffer, whatever the offsets and the stride say.
   std::uint64_t stride = 0;
   for (std::uint32_t i = 0; i < elementCount; ++i) {
     const std::uint32_t components = in.u32("element components");
     const std::uint32_t usage = in.u32("element usage");
     const std::uint32_t offset = in.u32("element offset");
     const std::uint32_t usageIndex = in.u32("element usageIndex");
-    const bool known = usage == USAGE_POSITION || usage == USAGE_NORMAL || usage == USAGE_TEXCOORD ||
-                       usage == USAGE_COLOR;
-    if (known && (components < 1 || components > 4)) {
-      in.reject("vertex element " + std::to_string(i) + " has " + std::to_string(components) + " components");
-    }
-    if (known && (offset > 0xFFFF || usageIndex > 0xFF)) {
-      in.reject("vertex element " + std::to_string(i) + " offset or usage index out of range");
-    }
     VertexProfileElement& element = profile.elements[i];
-    // Unknown usages are carried with their raw values clamped into range;
-    // they add nothing to the stride and the declaration skips them.
-    element.offset = static_cast<std::int32_t>(offset & 0x7FFFFFFF);
-    element.components = static_cast<std::int32_t>(components & 0x7FFFFFFF);
-    element.usage = static_cast<std::int32_t>(usage & 0x7FFFFFFF);
-    element.usageIndex = static_cast<std::int32_t>(usageIndex & 0x7FFFFFFF);
+    element.offset = static_cast<std::int32_t>(offset);
+    element.components = static_cast<std::int32_t>(components);
+    element.usage = static_cast<std::int32_t>(usage);
+    element.usageIndex = static_cast<std::int32_t>(usageIndex);
     stride += strideBytes(usage, components);
   }
-  // A vertex must hold every element the declaration reads from it, or the
-  // mesh would be read past its last vertex.
-  for (std::uint32_t i = 0; i < elementCount; ++i) {
-    const VertexProfileElement& element = profile.elements[i];
-    const auto usage = static_cast<std::uint32_t>(element.usage);
-    if (usage != USAGE_POSITION && usage != USAGE_NORMAL && usage != USAGE_TEXCOORD && usage != USAGE_COLOR)
-      continue;
-    if (static_cast<std::uint64_t>(element.offset) + declaredBytes(usage, element.components) > stride) {
-      in.reject("vertex element " + std::to_string(i) + " lies outside the " + std::to_string(stride) +
-                "-byte vertex");
-    }
-  }
-  profile.stride = static_cast<std::int32_t>(stride);  // at most 4 x 16 x elementCount, bounded by the file
+  // Vertices must fit in the file, which bounds any stride that has them;
+  // a model without vertices keeps its stride saturated at the largest one.
+  profile.stride = static_cast<std::int32_t>(std::min<std::uint64_t>(stride, 0x7FFFFFFF));
 
-  if (vertexCount > 0 && stride == 0) in.reject("model has " + std::to_string(vertexCount) + " vertices but no layout");
   in.fits(vertexCount, stride, "vertex count");
   const std::uint8_t* vertexData = in.bytes(static_cast<std::uint64_t>(vertexCount) * stride, "vertex data");
 

@@ -114,8 +114,10 @@ std::string sceneJson(const Scene& scene) {
     for (const VertexProfileElement& e : model->profile.elements) {
       out += firstElement ? "" : ", ";
       firstElement = false;
-      out += "{\"offset\": " + std::to_string(e.offset) + ", \"components\": " + std::to_string(e.components) +
-             ", \"usage\": " + std::to_string(e.usage) + ", \"usageIndex\": " + std::to_string(e.usageIndex) + "}";
+      // As the file stores them: unsigned 32-bit values.
+      const auto u = [](std::int32_t value) { return std::to_string(static_cast<std::uint32_t>(value)); };
+      out += "{\"offset\": " + u(e.offset) + ", \"components\": " + u(e.components) + ", \"usage\": " + u(e.usage) +
+             ", \"usageIndex\": " + u(e.usageIndex) + "}";
     }
     out += "], \"subsets\": [";
     bool firstSubset = true;
