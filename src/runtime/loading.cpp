@@ -1,14 +1,19 @@
 // The loading phase: every scene, shader, render target, texture and effect
 // of the show is built into DemoResources in a fixed order, with a frame of
 // the progress screen between groups of loads.
+#include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <map>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "effects/cube_tree.h"
 #include "graphics/graphics_device.h"
 #include "graphics/render_target.h"
 #include "graphics/transforms.h"
+#include "platform/files/files.h"
 #include "runtime/demo_resources.h"
 #include "scene/scene.h"
 #include "shader/shader_program.h"
@@ -24,14 +29,40 @@ struct LoadingScreen {
 LoadingScreen g_loadingScreen;
 std::function<void(float)> g_progressObserver;
 
-// The file each loaded scene came from, for the messages about missing names.
+// The file each loaded scene came from, for the report of the names it
+// lacks.
 struct NamedScene {
   Scene* scene;
   const char* file;
 };
 
+// Scene files that could not be read (they have had their line already),
+// and the names the phase looked up in the others and did not find: one
+// line per file when loading ends.
+std::set<std::string> g_unreadableScenes;
+std::map<std::string, std::vector<std::string>> g_missingNames;
+
+Scene* loadScene(const char* file) {
+  Scene* scene = new Scene;
+  if (!readScene(scene, file)) g_unreadableScenes.insert(file);
+  return scene;
+}
+
 void reportMissing(const char* kind, const char* name, const char* file) {
-  std::fprintf(stderr, "loading: %s \"%s\" not found in %s; its settings are skipped\n", kind, name, file);
+  if (g_unreadableScenes.count(file)) return;
+  std::vector<std::string>& names = g_missingNames[file];
+  const std::string entry = std::string(kind) + " \"" + name + "\"";
+  if (std::find(names.begin(), names.end(), entry) == names.end()) names.push_back(entry);
+}
+
+void reportMissingNames() {
+  for (const auto& [file, names] : g_missingNames) {
+    std::string list;
+    for (const std::string& name : names) list += (list.empty() ? "" : ", ") + name;
+    reportDataFileProblem(("models\\" + file).c_str(), "lacks " + list + "; their settings are skipped");
+  }
+  g_missingNames.clear();
+  g_unreadableScenes.clear();
 }
 
 Material* lookUpMaterial(const NamedScene& source, const char* name) {
@@ -113,7 +144,7 @@ void drawLoadingFrame(float progress) {
 void loadDemoResources(DemoResources* r) {
   if (!r || !g_graphicsDevice) return;
   g_loadingScreen.aspectRatio = r->aspectRatio;
-  g_loadingScreen.scene = Scene::load("loading_zel.compound");
+  g_loadingScreen.scene = loadScene("loading_zel.compound");
   g_loadingScreen.shader = ShaderProgram::load("shaders\\filler_loading.nsl");
   const NamedScene loading{g_loadingScreen.scene, "loading_zel.compound"};
   if (lookUpMaterial(loading, "ProgressBar")) {
@@ -124,19 +155,19 @@ void loadDemoResources(DemoResources* r) {
   }
   drawLoadingFrame(0.1f);
 
-  r->scene1 = Scene::load("scene_1.nc");
-  r->scene2 = Scene::load("scene_2.nc");
-  r->scene3 = Scene::load("scene_3.nc");
-  r->sceneFita = Scene::load("scene_fita.nc");
-  r->sceneFinal = Scene::load("scene_final.nc");
-  r->sceneSkyFinal = Scene::load("scene_sky_final.nc");
-  r->sceneGuiFinal = Scene::load("scene_gui_final.nc");
-  r->sceneComboiosTunel = Scene::load("scene_comboios_tunel.nc");
-  r->sceneGuiTunel = Scene::load("scene_gui_tunel.nc");
-  r->scene3Sky = Scene::load("scene_3_sky.nc");
-  r->scene3Greets = Scene::load("scene_3_greets.nc");
-  r->sceneInicio = Scene::load("scene_inicio.nc");
-  r->sceneCredits = Scene::load("scene_credits.nc");
+  r->scene1 = loadScene("scene_1.nc");
+  r->scene2 = loadScene("scene_2.nc");
+  r->scene3 = loadScene("scene_3.nc");
+  r->sceneFita = loadScene("scene_fita.nc");
+  r->sceneFinal = loadScene("scene_final.nc");
+  r->sceneSkyFinal = loadScene("scene_sky_final.nc");
+  r->sceneGuiFinal = loadScene("scene_gui_final.nc");
+  r->sceneComboiosTunel = loadScene("scene_comboios_tunel.nc");
+  r->sceneGuiTunel = loadScene("scene_gui_tunel.nc");
+  r->scene3Sky = loadScene("scene_3_sky.nc");
+  r->scene3Greets = loadScene("scene_3_greets.nc");
+  r->sceneInicio = loadScene("scene_inicio.nc");
+  r->sceneCredits = loadScene("scene_credits.nc");
   r->sceneGuiFinal->animate(0.0f);
   drawLoadingFrame(0.2f);
 
@@ -231,6 +262,8 @@ void loadDemoResources(DemoResources* r) {
     drawLoadingFrame(p);
     p = static_cast<float>(static_cast<double>(p) + 1.0 / 120.0);
   } while (p < 1.0f);
+
+  reportMissingNames();
 
   // The progress screen is not used after loading.
   if (g_loadingScreen.scene) destroyAndDelete(g_loadingScreen.scene);

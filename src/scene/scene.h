@@ -98,8 +98,8 @@ struct Scene {
   std::list<SceneNode*> nodes;
   std::list<Camera*> cameras;
 
-  // Reads "models\" + name (then name); a missing or rejected file gives an
-  // empty scene.
+  // Reads "models\" + name (then name); a missing, unreadable or rejected
+  // file gives an empty scene (and its one line on stderr).
   static Scene* load(const std::string& name);
   void destroy();
 
@@ -112,9 +112,10 @@ struct Scene {
 };
 
 // Opens "models\" + name, then name, and reads the file into the scene.
-// False when neither path opens or the file is rejected as malformed; a
-// rejected file leaves the scene as it was, prints one line naming the file
-// and the reason on stderr and, when error is given, stores the reason there.
+// False when neither path opens, the file cannot be read or it is rejected
+// as malformed: the scene is left as it was, one line on stderr names the
+// file and the reason (once per file and run) and, when error is given, the
+// reason is stored there.
 bool readScene(Scene* scene, const std::string& name, std::string* error = nullptr);
 // Reads the bytes of a scene file into the scene, checking every count,
 // length and index against the data. On a malformed file nothing is added,

@@ -2,6 +2,7 @@
 // and index is checked against what the rest of the file can hold before
 // anything is allocated for it, so a damaged or hostile file is rejected
 // with a reason instead of being trusted.
+#include <cerrno>
 #include <cstdio>
 #include <algorithm>
 #include <cstring>
@@ -358,12 +359,15 @@ bool readScene(Scene* scene, const std::string& name, std::string* error) {
   std::string path = "models\\" + name;
   std::FILE* file = openFile(path.c_str(), "rb");
   if (!file) {
+    const std::string firstReason = std::strerror(errno);
+    file = openFile(name.c_str(), "rb");
+    if (!file) {
+      const std::string reason = "cannot open it (" + firstReason + "), nor " + nativePath(name.c_str());
+      reportDataFileProblem(path.c_str(), reason + "; the scene stays empty");
+      if (error) *error = reason;
+      return false;
+    }
     path = name;
-    file = openFile(path.c_str(), "rb");
-  }
-  if (!file) {
-    if (error) *error = "cannot open " + name;
-    return false;
   }
 
   std::vector<std::uint8_t> bytes;
@@ -371,13 +375,15 @@ bool readScene(Scene* scene, const std::string& name, std::string* error) {
   std::size_t got;
   while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.insert(bytes.end(), chunk, chunk + got);
   const bool readError = std::ferror(file) != 0;
+  const int readErrno = errno;
   std::fclose(file);
 
   std::string reason;
-  const bool ok = !readError ? parseScene(scene, bytes.data(), bytes.size(), &reason) : false;
-  if (readError) reason = "read error";
+  const bool ok = !readError && parseScene(scene, bytes.data(), bytes.size(), &reason);
+  if (readError) reason = std::string("cannot read it (") + std::strerror(readErrno) + ")";
+  else if (!ok) reason = "rejected: " + reason;
   if (!ok) {
-    std::fprintf(stderr, "scene %s rejected: %s\n", nativePath(path.c_str()).c_str(), reason.c_str());
+    reportDataFileProblem(path.c_str(), reason + "; the scene stays empty");
     if (error) *error = reason;
   }
   return ok;

@@ -25,7 +25,9 @@ struct TextureResource {
 // too when kind has RT_OWNS_SURFACE) and deletes it. Null is ignored.
 void releaseTextureResource(TextureResource* resource);
 
-TextureResource* createTextureFromFile(const char* path);
+// A texture from an image file with the device's default filters; null
+// when D3DX cannot load it, with its result code in *result when given.
+TextureResource* createTextureFromFile(const char* path, HRESULT* result = nullptr);
 
 struct Texture {
   TextureResource* resource = nullptr;
@@ -38,5 +40,7 @@ struct Texture {
   Texture& operator=(const Texture&) = delete;
 
   // Tries "textures\" + name, then name; true when a resource was created.
+  // A file that neither path loads gets its one line on stderr (when there
+  // is a device to load it onto).
   bool load(const std::string& fileName);
 };

@@ -6,6 +6,7 @@
 
 #include "graphics/graphics_device.h"
 #include "graphics/transforms.h"
+#include "platform/files/files.h"
 #include "shader/shader_source.h"
 
 namespace {
@@ -23,9 +24,12 @@ std::string errorText(ID3DXBuffer* errors) {
   return text;
 }
 
-// Compiles one half of a program; false (after the message box) when the
-// compiler rejects it.
-bool compileStage(ShaderProgram* program, Stage stage, const char* text) {
+// The first line of a compiler message, for the one-line report.
+std::string firstLine(const std::string& text) { return text.substr(0, text.find('\n')); }
+
+// Compiles one half of a program; false (after the message box, and the
+// line on stderr that names the file) when the compiler rejects it.
+bool compileStage(ShaderProgram* program, Stage stage, const char* text, const char* path) {
   IDirect3DDevice9* device = g_graphicsDevice->device;
   const bool vertex = stage == Stage::Vertex;
   ID3DXBuffer* code = nullptr;
@@ -35,6 +39,8 @@ bool compileStage(ShaderProgram* program, Stage stage, const char* text) {
                                            vertex ? "vs_2_0" : "ps_2_0", 0, &code, &errors, constants);
   if (FAILED(result)) {
     const std::string message = errorText(errors);
+    reportDataFileProblem(path, std::string(vertex ? "its vertex" : "its pixel") + " shader does not compile (" +
+                                    firstLine(message) + "); no shader program");
     MessageBoxA(nullptr, message.c_str(),
                 vertex ? "HLSL VertexShader Compile Failure" : "HLSL PixelShader Compile Failure",
                 MB_ICONEXCLAMATION);
@@ -65,19 +71,28 @@ ShaderProgram* ShaderProgram::load(const char* path) {
   VertexProfile profile;
   std::vector<char> vertexText(SHADER_TEXT_SIZE, '\0');
   std::vector<char> pixelText(SHADER_TEXT_SIZE, '\0');
-  if (!readShaderSource(path, &profile, vertexText.data(), pixelText.data())) {
+  std::string problem;
+  if (!readShaderSource(path, &profile, vertexText.data(), pixelText.data(), &problem)) {
+    reportDataFileProblem(path, problem + "; no shader program");
     delete program;
     return nullptr;
   }
+  // What the reader lost is told before the compiler's view of the rest;
+  // the file gets one line either way.
+  if (!problem.empty()) reportDataFileProblem(path, problem);
 
   const std::vector<D3DVERTEXELEMENT9> declaration = profile.toDeclaration();
   g_graphicsDevice->device->CreateVertexDeclaration(declaration.data(), &program->vertexDeclaration);
 
   // A text of at most one character (an empty section is a lone "\n") is
   // no shader.
+  const bool hasVertex = std::strlen(vertexText.data()) > 1, hasPixel = std::strlen(pixelText.data()) > 1;
+  if (!hasVertex && !hasPixel) {
+    reportDataFileProblem(path, "it holds no HLSL_VS or HLSL_PS section; the program draws with the fixed function");
+  }
   bool compiled = true;
-  if (std::strlen(vertexText.data()) > 1) compiled = compileStage(program, Stage::Vertex, vertexText.data());
-  if (compiled && std::strlen(pixelText.data()) > 1) compiled = compileStage(program, Stage::Pixel, pixelText.data());
+  if (hasVertex) compiled = compileStage(program, Stage::Vertex, vertexText.data(), path);
+  if (compiled && hasPixel) compiled = compileStage(program, Stage::Pixel, pixelText.data(), path);
   if (!compiled) {
     release(program);
     delete program;

@@ -27,6 +27,16 @@ constexpr std::int32_t kMaxProfileElements = MAXD3DDECLLENGTH;
 
 enum class SectionKind { Ignored, VertexShader, PixelShader, Commands };
 
+const char* sectionName(SectionKind kind) {
+  switch (kind) {
+    case SectionKind::VertexShader: return "HLSL_VS";
+    case SectionKind::PixelShader: return "HLSL_PS";
+    case SectionKind::Commands: return "commands";
+    case SectionKind::Ignored: break;
+  }
+  return "";
+}
+
 SectionKind sectionKindOf(const std::string& header) {
   if (header == "#preprocessor HLSL_VS") return SectionKind::VertexShader;
   if (header == "#preprocessor HLSL_PS") return SectionKind::PixelShader;
@@ -176,24 +186,47 @@ class SourceReader {
       append(static_cast<char>(c));
     }
     // The end of the file completes the last line; a section still open
-    // then is dropped.
+    // then is dropped, which loses what the file meant to say when it is
+    // one that delivers something.
     completeLine();
+    const SectionKind open = inSection_ ? sectionKindOf(header_) : SectionKind::Ignored;
+    if (open != SectionKind::Ignored) {
+      note(std::string("the file ends inside its ") + sectionName(open) +
+           " section, which is dropped (is the file cut short?)");
+    }
   }
+
+  const std::string& problem() const { return problem_; }
 
  private:
   // The next character as a text-mode read delivers it: a CR LF pair reads
   // as one "\n" on every platform.
   int next() {
-    const int c = std::fgetc(file_);
-    if (c != '\r') return c;
-    const int following = std::fgetc(file_);
-    if (following == '\n') return '\n';
-    if (following != EOF) std::ungetc(following, file_);
+    int c = std::fgetc(file_);
+    if (c == '\r') {
+      const int following = std::fgetc(file_);
+      if (following == '\n') {
+        c = '\n';
+      } else if (following != EOF) {
+        std::ungetc(following, file_);
+      }
+    }
+    if (c == '\n') ++lineNumber_;
     return c;
   }
 
+  void note(const std::string& what) {
+    if (problem_.empty()) problem_ = what;
+  }
+
   void append(char c) {
-    if (line_.size() < kLineLimit) line_.push_back(c);
+    if (line_.size() < kLineLimit) {
+      line_.push_back(c);
+    } else if (!lineCut_) {
+      lineCut_ = true;
+      note("line " + std::to_string(lineNumber_) + " is longer than " + std::to_string(kLineLimit) +
+           " characters; the rest of it is cut");
+    }
   }
 
   // Both return false when the file ends inside the comment.
@@ -224,6 +257,10 @@ class SourceReader {
   void completeLine() {
     if (isDirective()) {
       const SectionKind closing = sectionKindOf(header_);
+      if (line_.size() > kHeaderLimit) {
+        note("a directive line is longer than " +
+             std::to_string(kHeaderLimit) + " characters and is cut");
+      }
       header_ = line_.substr(0, kHeaderLimit);
       if (!inSection_) {
         inSection_ = true;
@@ -240,9 +277,14 @@ class SourceReader {
         section_ += '\n';
       } else {
         sectionFull_ = true;
+        if (sectionKindOf(header_) != SectionKind::Ignored) {
+          note(std::string("its ") + sectionName(sectionKindOf(header_)) + " section is longer than " +
+               std::to_string(kSectionLimit) + " characters; the rest of it is cut");
+        }
       }
     }
     line_.clear();
+    lineCut_ = false;
   }
 
   void deliver(SectionKind kind) {
@@ -270,14 +312,34 @@ class SourceReader {
   bool sectionFull_ = false;
   bool inSection_ = false;
   bool inQuote_ = false;
+  bool lineCut_ = false;
+  int lineNumber_ = 1;  // of the physical line being read
+  std::string problem_;
 };
 
 }  // namespace
 
-bool readShaderSource(const char* path, VertexProfile* profile, char* vertexText, char* pixelText) {
+bool readShaderSource(const char* path, VertexProfile* profile, char* vertexText, char* pixelText,
+                      std::string* problem) {
+  if (problem) problem->clear();
   std::FILE* file = openFile(path, "r");
-  if (!file) return false;
-  SourceReader(file, profile, vertexText, pixelText).read();
+  if (!file) {
+    if (problem) *problem = std::string("cannot open it (") + std::strerror(errno) + ")";
+    return false;
+  }
+  // A file that opens but cannot be read (a folder) is refused before it can
+  // pass for an empty one.
+  std::fgetc(file);
+  if (std::ferror(file)) {
+    if (problem) *problem = std::string("cannot read it (") + std::strerror(errno) + ")";
+    std::fclose(file);
+    return false;
+  }
+  std::rewind(file);
+  SourceReader reader(file, profile, vertexText, pixelText);
+  reader.read();
+  const bool readError = std::ferror(file) != 0;
   std::fclose(file);
+  if (problem) *problem = readError ? "the file could not be read to its end" : reader.problem();
   return true;
 }

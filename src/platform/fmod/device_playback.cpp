@@ -139,7 +139,9 @@ bool DevicePlayback::decode(std::int64_t frames) {
     more = got == chunk;
   }
   const std::string damage = stream_->unreportedDamage();
-  if (!damage.empty()) std::fprintf(stderr, "%s: %s; the music plays on as well as it can\n", name_.c_str(), damage.c_str());
+  if (!damage.empty()) {
+    std::fprintf(stderr, "%s: %s; the music plays on as well as it can\n", name_.c_str(), damage.c_str());
+  }
   return more;
 }
 
