@@ -105,7 +105,11 @@ float4 main() : COLOR	{ return "q\\"; } /* gone */
 
   const ChildResult missing = runChild(tool, dir_.string(), {}, 60, {"shader", "missing.nsl"});
   EXPECT_EQ(missing.exitCode, 1);
-  EXPECT_NE(missing.output.find("cannot open 'missing.nsl'"), std::string::npos) << missing.output;
+  EXPECT_NE(missing.output.find("'missing.nsl': cannot open it"), std::string::npos) << missing.output;
+  // A folder is no shader file, not an empty one.
+  const ChildResult folder = runChild(tool, dir_.string(), {}, 60, {"shader", "."});
+  EXPECT_EQ(folder.exitCode, 1);
+  EXPECT_NE(folder.output.find("'.': cannot read it"), std::string::npos) << folder.output;
 }
 
 }  // namespace

@@ -19,6 +19,7 @@ struct ReadResult {
   std::string vs;
   std::string ps;
   VertexProfile profile;
+  std::string problem;  // what the reader says was lost, empty for a whole file
 };
 
 class ShaderSourceTest : public ::testing::Test {
@@ -45,7 +46,7 @@ class ShaderSourceTest : public ::testing::Test {
     std::vector<char> ps(SHADER_TEXT_SIZE + 64, 'G');
     std::fill(vs.begin(), vs.begin() + SHADER_TEXT_SIZE, '\0');
     std::fill(ps.begin(), ps.begin() + SHADER_TEXT_SIZE, '\0');
-    r.ok = readShaderSource(path.c_str(), &r.profile, vs.data(), ps.data());
+    r.ok = readShaderSource(path.c_str(), &r.profile, vs.data(), ps.data(), &r.problem);
     for (std::size_t i = SHADER_TEXT_SIZE; i < vs.size(); ++i) {
       EXPECT_EQ(vs[i], 'G') << "vertex text written past its buffer";
       EXPECT_EQ(ps[i], 'G') << "pixel text written past its buffer";
@@ -73,6 +74,12 @@ TEST_F(ShaderSourceTest, MissingFileReturnsFalseAndWritesNothing) {
   EXPECT_EQ(profile.count, 0);
 }
 
+TEST_F(ShaderSourceTest, AFolderIsRefusedNotReadAsEmpty) {
+  const ReadResult r = readPath(std::filesystem::temp_directory_path().string());
+  EXPECT_FALSE(r.ok);
+  EXPECT_EQ(r.problem.rfind("cannot read it", 0), 0u) << r.problem;
+}
+
 TEST_F(ShaderSourceTest, SectionsGoToTheirTexts) {
   const ReadResult r = read(
       "ignored before the first directive\n"
@@ -87,6 +94,7 @@ TEST_F(ShaderSourceTest, SectionsGoToTheirTexts) {
   ASSERT_TRUE(r.ok);
   EXPECT_EQ(r.vs, "float4 main() : POSITION { return 0; }\n");
   EXPECT_EQ(r.ps, "float4 main() : COLOR { return 1; }\n");
+  EXPECT_EQ(r.problem, "");
 }
 
 TEST_F(ShaderSourceTest, LastSectionWithoutClosingDirectiveIsDropped) {
@@ -97,6 +105,7 @@ TEST_F(ShaderSourceTest, LastSectionWithoutClosingDirectiveIsDropped) {
       "vs text never closed\n");
   EXPECT_EQ(r.ps, "ps text\n");
   EXPECT_EQ(r.vs, "");
+  EXPECT_EQ(r.problem, "the file ends inside its HLSL_VS section, which is dropped (is the file cut short?)");
 
   const ReadResult commands = read(
       "#preprocessor commands\n"
@@ -340,11 +349,13 @@ TEST_F(ShaderSourceTest, OverlongSectionIsCutAtAWholeLine) {
   const ReadResult r = read(vsSection(body));
   EXPECT_EQ(r.vs.size(), 4000u);
   EXPECT_EQ(r.vs.back(), '\n');
+  EXPECT_NE(r.problem.find("HLSL_VS section is longer than 4095 characters"), std::string::npos) << r.problem;
 }
 
 TEST_F(ShaderSourceTest, OverlongLinesAndHeadersAreCut) {
   const ReadResult r = read(vsSection(std::string(5000, 'y') + "\n"));
   EXPECT_EQ(r.vs, std::string(1023, 'y') + "\n");
+  EXPECT_EQ(r.problem.rfind("line 2 is longer than 1023 characters", 0), 0u) << r.problem;
 
   const std::string longHeader = "#preprocessor HLSL_VS" + std::string(500, 'z');
   EXPECT_EQ(read(longHeader + "\nbody\n#end\n").vs, "");

@@ -47,10 +47,13 @@ int runShader(const std::vector<std::string>& args) {
   VertexProfile profile;
   std::vector<char> vertexText(SHADER_TEXT_SIZE, '\0');
   std::vector<char> pixelText(SHADER_TEXT_SIZE, '\0');
-  if (!readShaderSource(args[0].c_str(), &profile, vertexText.data(), pixelText.data())) {
-    std::fprintf(stderr, "vorn-tool shader: cannot open '%s'\n", args[0].c_str());
+  std::string problem;
+  if (!readShaderSource(args[0].c_str(), &profile, vertexText.data(), pixelText.data(), &problem)) {
+    std::fprintf(stderr, "vorn-tool shader: '%s': %s\n", args[0].c_str(), problem.c_str());
     return 1;
   }
+  // What the reader lost does not stop the dump, which shows what is left.
+  if (!problem.empty()) std::fprintf(stderr, "vorn-tool shader: '%s': %s\n", args[0].c_str(), problem.c_str());
   std::string out = "{\"vs\": " + jsonString(vertexText.data()) + ", \"ps\": " + jsonString(pixelText.data()) +
                     ", \"profile\": {\"count\": " + std::to_string(profile.count) +
                     ", \"stride\": " + std::to_string(profile.stride) + ", \"elements\": [";
