@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Vorn needs (idempotent) and configures and
-# builds the project into build/. Run as root on Debian 12.
+# builds the project into build/. Run as root on Debian 12. With
+# VORN_PACKAGES_ONLY=1 it only installs the packages.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -9,16 +10,8 @@ packages=(build-essential cmake pkg-config git
   libvorbis-dev libogg-dev libstb-dev libpng-dev libjpeg62-turbo-dev
   googletest libgtest-dev libbenchmark-dev
   ffmpeg)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "setup: installing ${missing[*]}"
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+scripts/install-packages.sh "${packages[@]}"
+[ "${VORN_PACKAGES_ONLY:-0}" = 1 ] && exit 0
 
 build_dir=${VORN_BUILD_DIR:-build}
 cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=${VORN_BUILD_TYPE:-RelWithDebInfo} ${VORN_CMAKE_ARGS:-}

@@ -327,19 +327,25 @@ bool readShaderSource(const char* path, VertexProfile* profile, char* vertexText
     if (problem) *problem = std::string("cannot open it (") + std::strerror(errno) + ")";
     return false;
   }
+  const bool read = readShaderSourceFile(file, profile, vertexText, pixelText, problem);
+  std::fclose(file);
+  return read;
+}
+
+bool readShaderSourceFile(std::FILE* file, VertexProfile* profile, char* vertexText, char* pixelText,
+                          std::string* problem) {
+  if (problem) problem->clear();
+  if (!file) return false;
   // A file that opens but cannot be read (a folder) is refused before it can
   // pass for an empty one.
   std::fgetc(file);
   if (std::ferror(file)) {
     if (problem) *problem = std::string("cannot read it (") + std::strerror(errno) + ")";
-    std::fclose(file);
     return false;
   }
   std::rewind(file);
   SourceReader reader(file, profile, vertexText, pixelText);
   reader.read();
-  const bool readError = std::ferror(file) != 0;
-  std::fclose(file);
-  if (problem) *problem = readError ? "the file could not be read to its end" : reader.problem();
+  if (problem) *problem = std::ferror(file) ? "the file could not be read to its end" : reader.problem();
   return true;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
 
 #include "shader/vertex_profile.h"
 
@@ -17,3 +18,7 @@ constexpr std::size_t SHADER_TEXT_SIZE = 4096;
 // empty for a file read whole.
 bool readShaderSource(const char* path, VertexProfile* profile, char* vertexText, char* pixelText,
                       std::string* problem = nullptr);
+
+// The same over a file already open for reading (the caller closes it).
+bool readShaderSourceFile(std::FILE* file, VertexProfile* profile, char* vertexText, char* pixelText,
+                          std::string* problem = nullptr);
