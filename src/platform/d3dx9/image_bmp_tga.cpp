@@ -6,20 +6,13 @@
 #include <climits>
 #include <cstring>
 
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-#pragma GCC diagnostic ignored "-Wunused-but-set-variable"
-#pragma GCC diagnostic ignored "-Wunused-function"
-#pragma GCC diagnostic ignored "-Wsign-compare"
-#pragma GCC diagnostic ignored "-Wimplicit-fallthrough"
-#pragma GCC diagnostic ignored "-Wunused-parameter"
-#pragma GCC diagnostic ignored "-Wtype-limits"
+#include "platform/d3dx9/stb_warnings_off.h"
 #define STB_IMAGE_STATIC
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_ONLY_BMP
 #define STBI_ONLY_TGA
 #define STBI_NO_STDIO
-#define STBI_MAX_DIMENSIONS 8192
+#define STBI_MAX_DIMENSIONS vorn::d3dx::kMaxImageSide
 #include "stb_image.h"
 #pragma GCC diagnostic pop
 
