@@ -56,7 +56,11 @@ SceneBuilder buildScene() {
   Mesh ground;
   addGrid(ground, 200, 420, 80, 168, M4::translation({0, 0, -100}));
   for (Vertex& v : ground.vertices)
-    v.shade = 0.1f + 0.08f * hashUnit(static_cast<std::uint32_t>(v.p.x * 7 + 500), static_cast<std::uint32_t>(v.p.z * 7 + 5000)) +
+    // Through a signed integer: the ground reaches x = -100, and a negative
+    // float has no unsigned value (the hash takes the wrapped one).
+    v.shade = 0.1f +
+              0.08f * hashUnit(static_cast<std::uint32_t>(static_cast<std::int32_t>(v.p.x * 7 + 500)),
+                               static_cast<std::uint32_t>(static_cast<std::int32_t>(v.p.z * 7 + 5000))) +
               0.45f * pool(v.p);
   for (float x : kTracks) {
     const std::size_t from = ground.vertices.size();
