@@ -13,7 +13,7 @@ namespace {
 
 // Decoding stops here: a few bytes may describe far more audio than a
 // fuzzing run has time to make.
-constexpr std::int64_t kMaxFrames = 1 << 21;
+constexpr std::int64_t kMaxFrames = 1 << 18;
 
 std::int64_t decodeSome(vorn::fmod::OggStream& stream, std::vector<float>& buffer) {
   std::int64_t total = 0;
