@@ -11,13 +11,13 @@
 #include <string>
 #include <vector>
 
-#include "platform/d3d9/com_object.h"
 #include "platform/d3dx9/d3dx9.h"
+#include "platform/d3dx9/d3dx_interfaces.h"
 #include "platform/hlsl/hlsl.h"
 
 namespace {
 
-class ConstantTable final : public vorn::d3d::ComObject<ID3DXConstantTable> {
+class ConstantTable final : public vorn::d3dx::ConstantTableMethods {
  public:
   ConstantTable(hlsl::Stage stage, std::vector<hlsl::Constant> constants)
       : stage_(stage), constants_(std::move(constants)) {}
