@@ -19,19 +19,10 @@ started=$(date +%s)
 step() { echo "build-windows: $* ($(($(date +%s) - started)) s)"; }
 
 # ---- packages ---------------------------------------------------------------
-packages=(build-essential cmake pkg-config git dpkg-dev zip
+packages=(build-essential cmake pkg-config git dpkg-dev zip unzip
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
   libsdl2-dev libepoxy-dev libvorbis-dev libogg-dev libstb-dev)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  step "installing ${missing[*]}"
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+scripts/install-packages.sh "${packages[@]}"
 
 # ---- libogg and libvorbis for Windows, from Debian's source packages ----------
 deps=$out/deps

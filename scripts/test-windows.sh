@@ -43,17 +43,8 @@ times=(9000 15000 17500 30000 45000 54000 58500 60000 66000 74000 78000 90000 10
 started=$(date +%s)
 step() { echo "test-windows: $* ($(($(date +%s) - started)) s)"; }
 
-packages=(wine64 xvfb xauth xdotool)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  step "installing ${missing[*]}"
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+packages=(wine wine64 xvfb xauth xdotool)
+scripts/install-packages.sh "${packages[@]}"
 
 step "building for Windows"
 VORN_WINDOWS_BUILD_DIR=${out#$root/} scripts/build-windows.sh
@@ -87,7 +78,7 @@ step "capturing ${#times[@]} frames with the Linux build"
 SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy "$native/vorn-capture" --data "$native/data" --size 320x240 \
   "${at[@]}" --out "$check/linux" --quiet
 step "capturing ${#times[@]} frames under Wine"
-(cd "$out/vorn" && timeout 600 wine ./vorn-capture.exe --size 320x240 "${at[@]}" \
+(cd "$out/vorn" && timeout 300 wine ./vorn-capture.exe --size 320x240 "${at[@]}" \
   --out "$(winepath -w "$check/wine")" --quiet) >"$check/wine-capture.log" 2>&1 || {
   echo "test-windows: vorn-capture.exe failed under Wine:" >&2
   cat "$check/wine-capture.log" >&2
@@ -131,7 +122,7 @@ find_window() {
   return 1
 }
 vorn_ok=1
-if config=$(find_window "project"); then
+if config=$(find_window "Configuration"); then
   # Client coordinates of the 350x290 configuration screen: windowed mode
   # (Xvfb has no other display mode), then Run.
   xdotool mousemove --window "$config" 50 215 click 1
@@ -147,7 +138,11 @@ if [ $vorn_ok = 1 ] && show=$(find_window "Vorn"); then
     echo "test-windows: vorn.exe ended before Escape" >&2
     vorn_ok=0
   fi
-  xdotool key --window "$show" Escape
+  # Real key events (XTEST) to the focused window: Wine ignores events sent
+  # to a window directly.
+  xdotool mousemove --window "$show" 320 240 click 1
+  xdotool windowfocus --sync "$show"
+  xdotool key Escape
 else
   echo "test-windows: the show's window did not appear" >&2
   vorn_ok=0
