@@ -78,12 +78,26 @@ step "capturing ${#times[@]} frames with the Linux build"
 SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy "$native/vorn-capture" --data "$native/data" --size 320x240 \
   "${at[@]}" --out "$check/linux" --quiet
 step "capturing ${#times[@]} frames under Wine"
-(cd "$out/vorn" && timeout 300 wine ./vorn-capture.exe --size 320x240 "${at[@]}" \
-  --out "$(winepath -w "$check/wine")" --quiet) >"$check/wine-capture.log" 2>&1 || {
+(cd "$out/vorn" && exec timeout 300 wine ./vorn-capture.exe --size 320x240 "${at[@]}" \
+  --out "$(winepath -w "$check/wine")" --quiet) >"$check/wine-capture.log" 2>&1 &
+capture=$!
+# A message box would wait for a user: a shader that does not compile for
+# Direct3D 9 shows one (HLSL ... Compile Failure), so does a failed render
+# target. Stop on it with its title.
+while kill -0 "$capture" 2>/dev/null; do
+  box=$(xdotool search --onlyvisible --name "Compile Failure|Error" 2>/dev/null | head -1 || true)
+  if [ -n "$box" ]; then
+    echo "test-windows: vorn-capture.exe under Wine stopped at a message box: $(xdotool getwindowname "$box")" >&2
+    wineserver -k || true
+    exit 1
+  fi
+  sleep 1
+done
+if ! wait "$capture"; then
   echo "test-windows: vorn-capture.exe failed under Wine:" >&2
   cat "$check/wine-capture.log" >&2
   exit 1
-}
+fi
 
 step "comparing"
 failed=0
