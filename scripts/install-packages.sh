@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs the given Debian packages that are not installed yet (as root on
-# Debian 12); does nothing when all are there.
+# Installs the Debian packages named on the command line that are not
+# installed yet (as root). Used by the scripts that need more than setup.sh.
 set -euo pipefail
 missing=()
 for p in "$@"; do
