@@ -69,6 +69,39 @@ const char* describeError(long code) {
 
 }  // namespace
 
+void Resampler::push(const float* in, std::int64_t count, std::vector<float>* out) {
+  if (count <= 0) return;
+  const std::size_t width = static_cast<std::size_t>(channels_);
+  if (!started_) {
+    // The first frame starts the line: output frame 0 is input frame 0.
+    joined_.assign(in, in + width);
+    started_ = true;
+    ++in;
+    --count;
+  }
+  joined_.resize(width * static_cast<std::size_t>(count + 1));
+  std::memcpy(joined_.data() + width, in, sizeof(float) * width * static_cast<std::size_t>(count));
+  // joined_ holds frames 0..count; an output frame between frames a and
+  // a + 1 needs both.
+  for (;;) {
+    const std::int64_t a = position_ / to_;
+    if (a + 1 > count) break;
+    const float weight = static_cast<float>(position_ % to_) / static_cast<float>(to_);
+    const float* left = joined_.data() + width * static_cast<std::size_t>(a);
+    for (std::size_t c = 0; c < width; ++c) out->push_back(left[c] + (left[c + width] - left[c]) * weight);
+    position_ += from_;
+  }
+  position_ -= count * to_;
+  joined_.erase(joined_.begin(), joined_.end() - static_cast<std::ptrdiff_t>(width));
+}
+
+void Resampler::flush(std::vector<float>* out) {
+  if (!started_) return;
+  for (; position_ < to_; position_ += from_) out->insert(out->end(), joined_.begin(), joined_.end());
+  started_ = false;
+  position_ = 0;
+}
+
 bool oggTailIsComplete(const std::uint8_t* tail, std::size_t size) {
   ogg_sync_state sync;
   ogg_sync_init(&sync);
@@ -182,7 +215,6 @@ std::unique_ptr<OggStream> OggStream::finishOpen(std::unique_ptr<OggStream> stre
 }
 
 OggStream::~OggStream() {
-  if (converter_) SDL_FreeAudioStream(converter_);
   if (open_) ov_clear(&file_);
 }
 
@@ -191,8 +223,7 @@ void OggStream::noteDamage(const std::string& what) {
 }
 
 bool OggStream::seek(std::int64_t frame) {
-  if (converter_) SDL_FreeAudioStream(converter_);
-  converter_ = nullptr;
+  converter_.reset();
   current_ = -1;
   pending_.clear();
   pendingStart_ = 0;
@@ -215,34 +246,17 @@ void OggStream::startSection(int section) {
   const Section& s = sections_[static_cast<std::size_t>(section)];
   if (s.rate == rate_) return;
   if (s.rate >= kLowestRate && s.rate <= kHighestRate) {
-    converter_ = SDL_NewAudioStream(AUDIO_F32SYS, static_cast<Uint8>(channels_), static_cast<int>(s.rate),
-                                    AUDIO_F32SYS, static_cast<Uint8>(channels_), static_cast<int>(rate_));
-  }
-  if (!converter_) {
+    converter_ = std::make_unique<Resampler>(s.rate, rate_, channels_);
+  } else {
     noteDamage("section " + std::to_string(section + 1) + " has a sample rate of " + std::to_string(s.rate) +
                " Hz that cannot be played; it is skipped");
   }
 }
 
 void OggStream::finishSection() {
-  if (converter_) {
-    SDL_AudioStreamFlush(converter_);
-    drainConverter();
-    SDL_FreeAudioStream(converter_);
-    converter_ = nullptr;
-  }
+  if (converter_) converter_->flush(&pending_);
+  converter_.reset();
   current_ = -1;
-}
-
-void OggStream::drainConverter() {
-  const int available = SDL_AudioStreamAvailable(converter_);
-  const std::size_t frameBytes = sizeof(float) * static_cast<std::size_t>(channels_);
-  const std::size_t bytes = available > 0 ? static_cast<std::size_t>(available) / frameBytes * frameBytes : 0;
-  if (bytes == 0) return;
-  const std::size_t old = pending_.size();
-  pending_.resize(old + bytes / sizeof(float));
-  const int got = SDL_AudioStreamGet(converter_, pending_.data() + old, static_cast<int>(bytes));
-  pending_.resize(old + (got > 0 ? static_cast<std::size_t>(got) / frameBytes * channels_ : 0));
 }
 
 void OggStream::queue(const float* frames, std::int64_t count) {
@@ -307,9 +321,7 @@ std::int64_t OggStream::read(float* out, std::int64_t frames) {
       }
     }
     if (converter_) {
-      if (SDL_AudioStreamPut(converter_, mixed_.data(), static_cast<int>(mixed_.size() * sizeof(float))) == 0) {
-        drainConverter();
-      }
+      converter_->push(mixed_.data(), got, &pending_);
     } else {
       queue(mixed_.data(), got);
     }

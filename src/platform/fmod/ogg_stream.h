@@ -12,7 +12,6 @@
 // damage(); decoding goes on past what it can.
 #pragma once
 
-#include <SDL.h>
 #include <vorbis/vorbisfile.h>
 
 #include <cstdint>
@@ -22,6 +21,24 @@
 #include <vector>
 
 namespace vorn::fmod {
+
+// Rate conversion by linear interpolation between neighbouring frames,
+// carried across blocks: enough for the odd section at another rate.
+class Resampler {
+ public:
+  Resampler(std::int64_t from, std::int64_t to, int channels) : from_(from), to_(to), channels_(channels) {}
+  // Appends the output for `count` more input frames to `out`.
+  void push(const float* in, std::int64_t count, std::vector<float>* out);
+  // The input has ended: the output runs to the time of its last frame.
+  void flush(std::vector<float>* out);
+
+ private:
+  std::int64_t from_, to_;
+  int channels_;
+  std::vector<float> joined_;   // the previous frame, then the new block
+  bool started_ = false;
+  std::int64_t position_ = 0;   // next output frame, in 1/to_ input frames after the previous frame
+};
 
 class OggStream {
  public:
@@ -77,7 +94,6 @@ class OggStream {
   void noteDamage(const std::string& what);
   void startSection(int section);
   void finishSection();
-  void drainConverter();
   void queue(const float* frames, std::int64_t count);
 
   OggVorbis_File file_{};
@@ -88,7 +104,7 @@ class OggStream {
   std::vector<Section> sections_;
 
   int current_ = -1;                       // section being decoded
-  SDL_AudioStream* converter_ = nullptr;   // resampler of a section at another rate
+  std::unique_ptr<Resampler> converter_;   // for a section at another rate
   std::vector<float> mixed_;               // one decoded block, mixed to the output channels
   std::vector<float> pending_;             // output frames decoded but not yet read
   std::size_t pendingStart_ = 0;           // first unread float of pending_
