@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Cross-builds Vorn for 64-bit Windows with Debian's mingw-w64 and packs it:
 #   build-windows/vorn-windows-x86_64.zip   vorn.exe, vorn-capture.exe and the data
-# Installs what it needs (only what is missing), builds libogg and libvorbis
-# for Windows from Debian's source packages once, builds the data with the
+# Installs what it needs (only what is missing), builds libogg, libvorbis,
+# zlib, libpng and libjpeg-turbo for Windows from Debian's source packages once, builds the data with the
 # Linux build (build/, so the zip holds exactly the Linux build's data) and
 # checks that the zip's data is byte-identical to it. Run as root on Debian 12.
 #
@@ -24,11 +24,15 @@ packages=(build-essential cmake pkg-config git dpkg-dev zip unzip
   libsdl2-dev libepoxy-dev libvorbis-dev libogg-dev libstb-dev)
 scripts/install-packages.sh "${packages[@]}"
 
-# ---- libogg and libvorbis for Windows, from Debian's source packages ----------
+# ---- libogg, libvorbis, zlib, libpng and libjpeg-turbo for Windows, from ---------
+# ---- Debian's source packages, as static libraries ----------------------------------
 deps=$out/deps
 toolchain=$root/cmake/mingw-w64-x86_64.cmake
-if [ ! -f "$deps/lib/libvorbisfile.a" ] || [ ! -f "$deps/lib/libogg.a" ]; then
-  step "building libogg and libvorbis for Windows"
+built_deps=(libvorbisfile.a libogg.a libz.a libpng16.a libjpeg.a)
+missing_deps=0
+for lib in "${built_deps[@]}"; do [ -f "$deps/lib/$lib" ] || missing_deps=1; done
+if [ $missing_deps = 1 ]; then
+  step "building libogg, libvorbis, zlib, libpng and libjpeg-turbo for Windows"
   if ! grep -rqs "deb-src" /etc/apt/sources.list /etc/apt/sources.list.d/; then
     # apt-get source needs the source indexes of the same archive.
     cat > /etc/apt/sources.list.d/vorn-deb-src.sources <<'SOURCES'
@@ -43,15 +47,30 @@ SOURCES
   sources=$out/deps-src
   rm -rf "$sources" "$deps"
   mkdir -p "$sources"
-  (cd "$sources" && apt-get source -qq libogg libvorbis 2>&1 | grep -v "^W: Download is performed unsandboxed" || true)
-  for package in libogg libvorbis; do
+  (cd "$sources" && apt-get source -qq libogg libvorbis zlib libpng1.6 libjpeg-turbo 2>&1 |
+    grep -v "^W: Download is performed unsandboxed" || true)
+  for package in libogg libvorbis zlib libpng1.6 libjpeg-turbo; do
     dir=$(find "$sources" -maxdepth 1 -type d -name "$package-*" | head -1)
     [ -n "$dir" ] || { echo "build-windows: apt-get source $package gave no source folder" >&2; exit 1; }
+    # Static libraries only: libpng without its tools and tests, libjpeg-turbo
+    # without the TurboJPEG API and without SIMD (which needs nasm).
+    options=()
+    case $package in
+      libpng1.6) options=(-DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF) ;;
+      libjpeg-turbo) options=(-DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF -DWITH_SIMD=OFF) ;;
+    esac
     cmake -S "$dir" -B "$sources/build-$package" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DVORN_WINDOWS_DEPS="$deps" \
       -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=OFF -DBUILD_TESTING=OFF -DINSTALL_DOCS=OFF \
-      -DCMAKE_INSTALL_PREFIX="$deps" -DCMAKE_PREFIX_PATH="$deps" >"$sources/$package-configure.log"
+      -DCMAKE_INSTALL_PREFIX="$deps" -DCMAKE_PREFIX_PATH="$deps" "${options[@]}" >"$sources/$package-configure.log"
     cmake --build "$sources/build-$package" -j"$jobs" >"$sources/$package-build.log"
     cmake --install "$sources/build-$package" >/dev/null
+    if [ $package = zlib ]; then
+      # zlib installs a DLL with its import library beside the static one;
+      # libpng and the programs link the static one, under the usual name.
+      cp "$deps/lib/libzlibstatic.a" "$deps/lib/libz.a"
+      rm -f "$deps"/lib/libzlib*.dll.a "$deps"/bin/*zlib*.dll
+      [ -f "$deps/share/pkgconfig/zlib.pc" ] && mkdir -p "$deps/lib/pkgconfig" && mv "$deps/share/pkgconfig/zlib.pc" "$deps/lib/pkgconfig/"
+    fi
   done
 fi
 
