@@ -62,15 +62,19 @@ SOURCES
     cmake -S "$dir" -B "$sources/build-$package" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DVORN_WINDOWS_DEPS="$deps" \
       -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=OFF -DBUILD_TESTING=OFF -DINSTALL_DOCS=OFF \
       -DCMAKE_INSTALL_PREFIX="$deps" -DCMAKE_PREFIX_PATH="$deps" "${options[@]}" >"$sources/$package-configure.log"
+    if [ $package = zlib ]; then
+      # Debian's zlib source lacks the resource file of the DLL: only the
+      # static library is built, and put in place by hand under its usual
+      # name, for libpng and the programs.
+      cmake --build "$sources/build-$package" -j"$jobs" --target zlibstatic >"$sources/$package-build.log"
+      mkdir -p "$deps/lib/pkgconfig" "$deps/include"
+      cp "$sources/build-$package/libzlibstatic.a" "$deps/lib/libz.a"
+      cp "$dir/zlib.h" "$sources/build-$package/zconf.h" "$deps/include/"
+      cp "$sources/build-$package/zlib.pc" "$deps/lib/pkgconfig/"
+      continue
+    fi
     cmake --build "$sources/build-$package" -j"$jobs" >"$sources/$package-build.log"
     cmake --install "$sources/build-$package" >/dev/null
-    if [ $package = zlib ]; then
-      # zlib installs a DLL with its import library beside the static one;
-      # libpng and the programs link the static one, under the usual name.
-      cp "$deps/lib/libzlibstatic.a" "$deps/lib/libz.a"
-      rm -f "$deps"/lib/libzlib*.dll.a "$deps"/bin/*zlib*.dll
-      [ -f "$deps/share/pkgconfig/zlib.pc" ] && mkdir -p "$deps/lib/pkgconfig" && mv "$deps/share/pkgconfig/zlib.pc" "$deps/lib/pkgconfig/"
-    fi
   done
 fi
 
