@@ -1,4 +1,12 @@
-// Process entry: the platform's main calls the Windows-style entry point.
-#include "platform/win32/win32.h"
+// Process entry: the platform's main hands the command line to the
+// Windows-style entry point as one string, as Windows does.
+#include <string>
+#include <vector>
 
-int main() { return WinMain(GetModuleHandleA(nullptr), nullptr, const_cast<char*>(""), SW_SHOW); }
+#include "platform/win32/win32.h"
+#include "runtime/command_line.h"
+
+int main(int argc, char** argv) {
+  std::string commandLine = joinCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+  return WinMain(GetModuleHandleA(nullptr), nullptr, commandLine.data(), SW_SHOW);
+}
