@@ -72,12 +72,12 @@ LaunchOptions parseLaunchOptions(const std::vector<std::string>& arguments) {
       hasValue = true;
     }
     if (name == "--help" || name == "-h" || name == "--version") {
-      if (hasValue) return fail(name + " takes no value");
+      if (hasValue) return fail(name + " takes no value, got '" + arguments[i] + "'");
       (name == "--version" ? options.version : options.help) = true;
       return options;
     }
     if (name == "--windowed" || name == "--fullscreen") {
-      if (hasValue) return fail(name + " takes no value");
+      if (hasValue) return fail(name + " takes no value, got '" + arguments[i] + "'");
       const int wanted = name == "--fullscreen" ? 1 : 0;
       if (fullscreen != -1 && fullscreen != wanted) return fail("--windowed and --fullscreen exclude each other");
       fullscreen = wanted;
