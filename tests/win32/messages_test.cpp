@@ -2,6 +2,7 @@
 // messages through the synthetic input script (which feeds the same
 // translation as real SDL events), WM_QUIT, WaitMessage and the script's
 // timing and error handling.
+#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -371,6 +372,41 @@ TEST_F(Win32Messages, MouseMovesAreOneMessageMadeWhenRead) {
   drain();
   ASSERT_EQ(seenOnly({WM_MOUSEMOVE}).size(), 1u);
   EXPECT_EQ(LOWORD(seenOnly({WM_MOUSEMOVE})[0].lParam), 5);
+}
+
+TEST_F(Win32Messages, MouseOverAnEmulatedModeIsInThatModesPixels) {
+  DEVMODEA mode{};
+  ASSERT_TRUE(EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &mode));
+  mode.dmPelsWidth = 640;
+  mode.dmPelsHeight = 480;
+  ASSERT_EQ(ChangeDisplaySettingsA(&mode, CDS_FULLSCREEN), DISP_CHANGE_SUCCESSFUL);
+  HWND fullscreen = CreateWindowExA(WS_EX_APPWINDOW, "Application", "full", WS_POPUP, 0, 0, 640, 480, nullptr,
+                                    nullptr, nullptr, nullptr);
+  ASSERT_NE(fullscreen, nullptr);
+  // A click in the middle of the display, as the display reports it, is in
+  // the middle of the scaled 640 x 480 picture.
+  SDL_Window* sdl = VornWin32_SdlWindow(fullscreen);
+  int width = 0, height = 0;
+  SDL_GetWindowSize(sdl, &width, &height);
+  ASSERT_GT(width, 640);
+  SDL_Event click{};
+  click.type = SDL_MOUSEBUTTONDOWN;
+  click.button.windowID = SDL_GetWindowID(sdl);
+  click.button.button = SDL_BUTTON_LEFT;
+  click.button.state = SDL_PRESSED;
+  click.button.x = width / 2;
+  click.button.y = height / 2;
+  SDL_PushEvent(&click);
+  drain();
+  auto downs = seenOnly({WM_LBUTTONDOWN});
+  ASSERT_EQ(downs.size(), 1u);
+  EXPECT_NEAR(LOWORD(downs[0].lParam), 320, 1);
+  EXPECT_NEAR(HIWORD(downs[0].lParam), 240, 1);
+  POINT cursor{};
+  ASSERT_TRUE(GetCursorPos(&cursor));
+  ASSERT_TRUE(ScreenToClient(fullscreen, &cursor));
+  EXPECT_NEAR(cursor.x, 320, 1);
+  ChangeDisplaySettingsA(nullptr, 0);
 }
 
 TEST_F(Win32Messages, ActivationAndMinimisingAreSentToTheProcedure) {

@@ -122,6 +122,15 @@ void windowToClient(const Window& window, int* x, int* y) {
   *y = static_cast<int>(std::floor((*y - area.y) * static_cast<double>(window.clientHeight) / area.height));
 }
 
+void clientToWindow(const Window& window, int* x, int* y) {
+  if (!window.fullscreen || !window.sdl || window.clientWidth <= 0 || window.clientHeight <= 0) return;
+  int width = 0, height = 0;
+  SDL_GetWindowSize(window.sdl, &width, &height);
+  const VornPresentArea area = clientArea(window, width, height);
+  *x = area.x + static_cast<int>(std::floor((*x + 0.5) * area.width / window.clientWidth));
+  *y = area.y + static_cast<int>(std::floor((*y + 0.5) * area.height / window.clientHeight));
+}
+
 void clientOrigin(const Window& window, int* x, int* y) {
   *x = *y = 0;
   if (!window.fullscreen && window.sdl) SDL_GetWindowPosition(window.sdl, x, y);

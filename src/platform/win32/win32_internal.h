@@ -142,9 +142,10 @@ VornPresentArea scaleToDisplay(int screenWidth, int screenHeight, int displayWid
 // shows its client area: all of it, unless the window is full screen under
 // an emulated mode.
 VornPresentArea clientArea(const Window& window, int surfaceWidth, int surfaceHeight);
-// SDL window coordinates to client coordinates (they differ only for windows
-// scaled from an emulated mode).
+// SDL window coordinates to client coordinates and back (they differ only
+// for windows scaled from an emulated mode).
 void windowToClient(const Window& window, int* x, int* y);
+void clientToWindow(const Window& window, int* x, int* y);
 // The screen position of a window's client origin (the emulated screen's
 // origin for a window under an emulated mode).
 void clientOrigin(const Window& window, int* x, int* y);
