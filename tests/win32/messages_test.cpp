@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -297,6 +298,22 @@ TEST_F(Win32Messages, QuitComesAfterQueuedMessagesAndNoRemoveKeepsIt) {
   EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
   EXPECT_EQ(msg.wParam, 3u);
   EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+}
+
+TEST_F(Win32Messages, QuitSignalBecomesWMQuitAheadOfInputWithItsExitCode) {
+  struct sigaction current {};
+  sigaction(SIGTERM, nullptr, &current);
+  if (current.sa_handler == SIG_DFL || current.sa_handler == SIG_IGN) {
+    GTEST_SKIP() << "SIGTERM was not left to the window layer in this process";
+  }
+  loadScript("f0 keydown A\nf0 move 5 5\n");
+  MSG msg;
+  ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE));
+  raise(SIGTERM);
+  PostQuitMessage(0);  // a window closing on the way out
+  ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+  EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
+  EXPECT_EQ(msg.wParam, static_cast<WPARAM>(128 + SIGTERM));
 }
 
 TEST_F(Win32Messages, PeekFiltersByWindowAndRange) {

@@ -410,6 +410,18 @@ BOOL PeekMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT re
   Queue& q = queue();
   std::lock_guard<std::mutex> lock(q.mutex);
   gArrivalsSeen = q.arrivals;
+  const bool quitWanted = (filterMin == 0 && filterMax == 0) || (WM_QUIT >= filterMin && WM_QUIT <= filterMax);
+  auto takeQuit = [&] {
+    *msg = MSG{};
+    msg->message = WM_QUIT;
+    msg->wParam = static_cast<WPARAM>(q.quitCode);
+    msg->time = GetTickCount();
+    if (removeMsg & PM_REMOVE) q.quitPosted = q.quitFromSignal = false;
+    return TRUE;
+  };
+  // A quit signal is not kept waiting by input that keeps coming (a moving
+  // mouse, a held key); an ordinary WM_QUIT comes once the queue is empty.
+  if (q.quitPosted && q.quitFromSignal && quitWanted) return takeQuit();
   for (auto it = q.messages.begin(); it != q.messages.end(); ++it) {
     if (!matchesFilter(it->msg, window, filterMin, filterMax)) continue;
     *msg = it->msg;
@@ -417,15 +429,7 @@ BOOL PeekMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT re
     if (removeMsg & PM_REMOVE) q.messages.erase(it);
     return TRUE;
   }
-  bool quitWanted = (filterMin == 0 && filterMax == 0) || (WM_QUIT >= filterMin && WM_QUIT <= filterMax);
-  if (q.quitPosted && quitWanted) {
-    *msg = MSG{};
-    msg->message = WM_QUIT;
-    msg->wParam = static_cast<WPARAM>(q.quitCode);
-    msg->time = GetTickCount();
-    if (removeMsg & PM_REMOVE) q.quitPosted = q.quitFromSignal = false;
-    return TRUE;
-  }
+  if (q.quitPosted && quitWanted) return takeQuit();
   return FALSE;
 }
 
