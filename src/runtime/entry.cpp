@@ -24,13 +24,14 @@ bool enterDataFolder() {
   const DataSearch search = findDemoData(workingDirectory, executable);
   if (search.found.empty()) {
     std::fprintf(stderr, "vorn: the demo data (the models, shaders and textures folders) is not in\n");
-    for (const fs::path& place : search.lookedIn) std::fprintf(stderr, "  %s\n", place.c_str());
+    for (const fs::path& place : search.lookedIn) std::fprintf(stderr, "  %s\n", place.string().c_str());
     std::fprintf(stderr, "Build it with scripts/setup.sh, or start vorn in the folder that holds it.\n");
     return false;
   }
   if (search.found != workingDirectory) fs::current_path(search.found, error);
   if (error) {
-    std::fprintf(stderr, "vorn: cannot enter the data folder %s: %s\n", search.found.c_str(), error.message().c_str());
+    std::fprintf(stderr, "vorn: cannot enter the data folder %s: %s\n", search.found.string().c_str(),
+                 error.message().c_str());
     return false;
   }
   return true;
