@@ -1,5 +1,7 @@
 #include "runtime/data_folder.h"
 
+#include <algorithm>
+
 namespace fs = std::filesystem;
 
 bool holdsDemoData(const fs::path& folder) {
@@ -12,8 +14,18 @@ bool holdsDemoData(const fs::path& folder) {
 
 DataSearch findDemoData(const fs::path& workingDirectory, const fs::path& executable) {
   DataSearch search;
-  search.lookedIn.push_back(workingDirectory);
-  if (!executable.empty()) search.lookedIn.push_back(executable.parent_path() / "data");
+  auto lookIn = [&](const fs::path& place) {
+    if (std::find(search.lookedIn.begin(), search.lookedIn.end(), place) == search.lookedIn.end()) {
+      search.lookedIn.push_back(place);
+    }
+  };
+  lookIn(workingDirectory);
+  if (!executable.empty()) {
+    // A build keeps the data in a "data" folder beside the program; an
+    // unpacked release holds it beside the program itself.
+    lookIn(executable.parent_path() / "data");
+    lookIn(executable.parent_path());
+  }
   for (const fs::path& place : search.lookedIn) {
     if (holdsDemoData(place)) {
       search.found = place;

@@ -1,6 +1,7 @@
 // Where the demo's data is: the working directory when it holds the data (so
 // a data folder can be entered and the demo started there), else the "data"
-// folder next to the executable, where the build puts it.
+// folder next to the executable, where the build puts it, else the
+// executable's own folder, as in an unpacked release.
 #pragma once
 
 #include <filesystem>

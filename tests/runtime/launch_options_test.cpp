@@ -78,7 +78,7 @@ TEST(DataFolder, WorkingDirectoryFirstThenNextToTheProgram) {
 
   DataSearch search = findDemoData(work, program);
   EXPECT_TRUE(search.found.empty()) << "no textures folder: not the data";
-  EXPECT_EQ(search.lookedIn, (std::vector<fs::path>{work, data}));
+  EXPECT_EQ(search.lookedIn, (std::vector<fs::path>{work, data, root / "build"}));
 
   fs::create_directories(data / "textures");
   EXPECT_EQ(findDemoData(work, program).found, data);
