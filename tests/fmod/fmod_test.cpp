@@ -16,6 +16,7 @@
 
 #include "platform/fmod/fmod.h"
 #include "platform/fmod/fmod_vorn.h"
+#include "platform/fmod/ogg_stream.h"
 
 namespace {
 
@@ -256,6 +257,25 @@ TEST_F(FmodStream, ChainedSectionsWithOtherChannelsAndRatePlayToTheEnd) {
   }
   EXPECT_GT(differ, 40000u);
   EXPECT_GT(loud, 10000u);
+}
+
+// A ramp resampled in uneven blocks keeps its time: output frame k sits at
+// input time k x from / to, interpolated between its neighbours.
+TEST(Resampler, KeepsTimeAcrossBlocksBothWays) {
+  for (const auto& [from, to] : {std::pair{22050, 44100}, std::pair{44100, 22050}, std::pair{32000, 44100}}) {
+    vorn::fmod::Resampler resampler(from, to, 1);
+    std::vector<float> ramp(1000), out;
+    for (std::size_t i = 0; i < ramp.size(); ++i) ramp[i] = static_cast<float>(i);
+    for (std::size_t at = 0; at < ramp.size(); at += 7) {
+      resampler.push(ramp.data() + at, static_cast<std::int64_t>(std::min<std::size_t>(7, ramp.size() - at)), &out);
+    }
+    resampler.flush(&out);
+    EXPECT_NEAR(static_cast<double>(out.size()), 1000.0 * to / from, 1.0) << from << " to " << to;
+    for (std::size_t k = 0; k < out.size(); ++k) {
+      const double time = std::min(static_cast<double>(k) * from / to, 999.0);
+      ASSERT_NEAR(out[k], time, 1e-3) << from << " to " << to << ", frame " << k;
+    }
+  }
 }
 
 TEST_F(FmodStream, CutShortFileIsReportedOnceAndPlaysWhatItHas) {
