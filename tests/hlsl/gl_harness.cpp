@@ -85,7 +85,7 @@ bool GlHarness::init(std::string* why) {
   }
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
-  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
   SDL_Window* window = SDL_CreateWindow("hlsl test", 0, 0, 16, 16, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
   if (!window) {
     *why = std::string("SDL_CreateWindow: ") + SDL_GetError();
@@ -107,7 +107,7 @@ bool GlHarness::init(std::string* why) {
     *why = "pass-through vertex shader: " + vs.messages;
     return false;
   }
-  quadVs_ = vs.program;
+  quadVs_ = vs;
   return true;
 }
 
@@ -151,7 +151,7 @@ bool GlHarness::links(const hlsl::Program& vs, const hlsl::Program& ps, std::str
 }
 
 std::vector<Float4> GlHarness::runPixelShader(const hlsl::Program& ps, const Run& run, std::string* log) {
-  GLuint prog = program(run.vs ? *run.vs : quadVs_, ps, log);
+  GLuint prog = program(run.vs ? *run.vs : quadVs_.program, ps, log);
   if (!prog) return {};
   GLuint fbo = 0, target = 0, tex = 0, vao = 0, vbo = 0;
   glGenTextures(1, &target);

@@ -1,5 +1,7 @@
-// A hidden OpenGL 3.3 core context for checking the compiler's GLSL: compile
-// and link programs, and run a pixel shader over a 4x4 float target.
+// A hidden OpenGL 3.3 context for checking the compiler's GLSL: compile and
+// link programs, and run a pixel shader over a 4x4 float target. It is a
+// compatibility context, so that libmojoshader's GLSL 1.20 of the bytecode
+// runs beside the "#version 330 core" programs.
 #pragma once
 
 #include <array>
@@ -42,6 +44,9 @@ class GlHarness {
   // row from the bottom, or an empty vector with *log set on failure.
   std::vector<Float4> runPixelShader(const hlsl::Program& ps, const Run& run, std::string* log);
 
+  // The pass-through vertex shader runPixelShader uses.
+  const hlsl::CompileResult& quadVertexShader() const { return quadVs_; }
+
  private:
   GlHarness() = default;
   bool init(std::string* why);
@@ -49,7 +54,7 @@ class GlHarness {
 
   void* window_ = nullptr;
   void* context_ = nullptr;
-  hlsl::Program quadVs_;
+  hlsl::CompileResult quadVs_;
 };
 
 std::string renameIdentifier(const std::string& text, const std::string& from, const std::string& to);

@@ -804,9 +804,9 @@ HRESULT Device::SetIndices(IDirect3DIndexBuffer9* indices) {
 // ---- shaders ----------------------------------------------------------------------------
 
 namespace {
-// The code buffer of D3DXCompileShader is the compiler's serialized program.
+// The bytecode of D3DXCompileShader carries the program to draw with.
 bool decodeShader(const DWORD* function, hlsl::Program* program) {
-  return hlsl::deserialize(function, program);
+  return hlsl::programFromBytecode(function, SIZE_MAX, program);
 }
 }  // namespace
 

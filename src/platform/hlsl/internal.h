@@ -310,6 +310,10 @@ const char* intrinsicName(int id);
 // Forms of mul(), kept in the call's ival.
 enum MulForm : int { Mul_Scalar, Mul_Dot, Mul_VecMat, Mul_MatVec, Mul_MatMat };
 
+// Gives every constant the entry point reaches its registers and lists them
+// in program.constants (shared by both back ends).
+void assignRegisters(Module& module, const Options& options, Program& program, Diagnostics& diag);
+
 // Writes the GLSL program and fills the program's tables. Only called on a
 // module that checked without errors.
 void emit(Module& module, FunctionDecl* entry, const Options& options, Program& program,

@@ -1,0 +1,24 @@
+// An independent reading of the compiler's bytecode: the token stream as
+// libmojoshader parses it and the GLSL it makes of it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace hlsltest {
+
+// The parser's complaints about the bytecode, one per line; empty when it
+// reads it without error.
+std::string bytecodeErrors(const std::vector<std::uint32_t>& bytecode);
+
+struct ForeignGlsl {
+  std::string glsl;
+  std::vector<std::pair<std::string, int>> attributes;  // name, canonical semantic's location
+  std::vector<std::pair<std::string, int>> uniforms;    // "vs_uniforms_vec4[k]" slot -> c register
+  std::string errors;
+};
+// GLSL 1.20 for a compatibility context from the bytecode.
+ForeignGlsl foreignGlsl(const std::vector<std::uint32_t>& bytecode);
+
+}  // namespace hlsltest
