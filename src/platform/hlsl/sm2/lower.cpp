@@ -295,9 +295,9 @@ void Lowerer::execLoop(const Stmt& s, State& st) {
     }
     first = false;
     if (++iterations > kMaxLoopIterations) {
-      fail(s.loc, std::string(target_.name) + (target_.pixel ? " has no flow control" : " allows no dynamic flow control") +
-                      ": this loop must end within " + std::to_string(kMaxLoopIterations) +
-                      " iterations known at compile time");
+      fail(s.loc, std::string(target_.name) + (target_.pixel ? " has no flow control" : " allows only static flow control") +
+                      ": this loop must end after a number of iterations known at compile time (at most " +
+                      std::to_string(kMaxLoopIterations) + ")");
       break;
     }
     exec(*body, st);
