@@ -207,26 +207,24 @@ Src Builder::literalSource(const Operand& operand) {
       return s;
     }
   }
-  // Room in a def: a single value anywhere free, several in their own positions.
-  for (auto& [reg, v] : ir_.defs) {
+  // Room in a def: a single value anywhere free, several in their own
+  // positions; else a new def.
+  auto place = [&](int reg) {
+    auto& v = ir_.defs[reg];
     std::uint8_t& used = ir_.defUsed[reg];
     if (allSame && !operand.exact) {
       for (int c = 0; c < 4; ++c) {
         if (used & (1 << c)) continue;
-        float x = value[static_cast<size_t>(std::find(has.begin(), has.end(), true) - has.begin())];
-        v[static_cast<size_t>(c)] = x;
+        v[static_cast<size_t>(c)] = value[static_cast<size_t>(std::find(has.begin(), has.end(), true) - has.begin())];
         used = static_cast<std::uint8_t>(used | (1 << c));
         s.index = reg;
-        s.swizzle = {static_cast<std::uint8_t>(c), static_cast<std::uint8_t>(c), static_cast<std::uint8_t>(c),
-                     static_cast<std::uint8_t>(c)};
-        return s;
+        s.swizzle.fill(static_cast<std::uint8_t>(c));
+        return true;
       }
-      continue;
+      return false;
     }
-    bool fits = true;
-    for (int p = 0; p < 4 && fits; ++p)
-      if (has[p] && (used & (1 << p)) && bitsOf(v[static_cast<size_t>(p)]) != bitsOf(value[p])) fits = false;
-    if (!fits) continue;
+    for (int p = 0; p < 4; ++p)
+      if (has[p] && (used & (1 << p)) && bitsOf(v[static_cast<size_t>(p)]) != bitsOf(value[p])) return false;
     for (int p = 0; p < 4; ++p)
       if (has[p]) {
         v[static_cast<size_t>(p)] = value[p];
@@ -234,25 +232,11 @@ Src Builder::literalSource(const Operand& operand) {
       }
     s.index = reg;
     s.swizzle = {0, 1, 2, 3};
-    return s;
-  }
-  int reg = newDefRegister();
-  auto& v = ir_.defs[reg];
-  std::uint8_t& used = ir_.defUsed[reg];
-  if (allSame && !operand.exact) {
-    v[0] = value[static_cast<size_t>(std::find(has.begin(), has.end(), true) - has.begin())];
-    used = 1;
-    s.index = reg;
-    s.swizzle = {0, 0, 0, 0};
-    return s;
-  }
-  for (int p = 0; p < 4; ++p)
-    if (has[p]) {
-      v[static_cast<size_t>(p)] = value[p];
-      used = static_cast<std::uint8_t>(used | (1 << p));
-    }
-  s.index = reg;
-  s.swizzle = {0, 1, 2, 3};
+    return true;
+  };
+  for (auto& entry : ir_.defs)
+    if (place(entry.first)) return s;
+  place(newDefRegister());
   return s;
 }
 
@@ -289,6 +273,15 @@ std::vector<Src> Builder::resolveAll(std::vector<Operand>& operands) {
     }
   }
   return sources;
+}
+
+Inst Builder::instruction(std::uint16_t opcode, std::vector<Operand> operands) {
+  Inst inst;
+  inst.op = opcode;
+  std::vector<Src> srcs = resolveAll(operands);
+  inst.sourceCount = static_cast<int>(srcs.size());
+  for (size_t i = 0; i < srcs.size(); ++i) inst.src[i] = srcs[i];
+  return inst;
 }
 
 Atoms Builder::emit(Inst inst, int width, Layout layout, bool cse) {
@@ -393,12 +386,8 @@ Atoms Builder::op(std::uint16_t opcode, int width, const std::vector<Atoms>& sou
     o.replicate = n == 1;  // a scalar result may sit in any component
     operands.push_back(std::move(o));
   }
-  Inst inst;
-  inst.op = code;
+  Inst inst = instruction(code, operands);
   inst.dst.saturate = saturate;
-  std::vector<Src> srcs = resolveAll(operands);
-  inst.sourceCount = static_cast<int>(srcs.size());
-  for (size_t i = 0; i < srcs.size(); ++i) inst.src[i] = srcs[i];
   Atoms out = emit(inst, n, n == 1 ? Layout::Scalar : Layout::Vector, true);
   for (int i = 0; i < n; ++i) result[static_cast<size_t>(live[static_cast<size_t>(i)])] = out[static_cast<size_t>(i)];
   return result;
@@ -438,19 +427,9 @@ Atoms Builder::scalarEach(std::uint16_t opcode, const Atoms& a, const Atoms* sec
   }
   const int v = newVirtual(n, Layout::Vector);
   for (int k : live) {
-    std::vector<Operand> operands(second ? 2 : 1);
-    operands[0].atoms = {a[static_cast<size_t>(k)]};
-    operands[0].replicate = true;
-    if (second) {
-      operands[1].atoms = {(*second)[static_cast<size_t>(k)]};
-      operands[1].replicate = true;
-    }
-    Inst inst;
-    inst.op = opcode;
-    std::vector<Src> srcs = resolveAll(operands);
-    inst.sourceCount = static_cast<int>(srcs.size());
-    for (size_t i = 0; i < srcs.size(); ++i) inst.src[i] = srcs[i];
-    emitInto(inst, v, k);
+    std::vector<Operand> operands{Operand::scalarOf(a[static_cast<size_t>(k)])};
+    if (second) operands.push_back(Operand::scalarOf((*second)[static_cast<size_t>(k)]));
+    emitInto(instruction(opcode, operands), v, k);
     out[static_cast<size_t>(k)] = Atom::reg(kVirtual, v, k);
   }
   gathered_[key] = out;
@@ -467,16 +446,8 @@ Atoms Builder::dotEach(const std::vector<Atoms>& rows, const Atoms& vector) {
   const int v = newVirtual(static_cast<int>(rows.size()), Layout::Vector);
   Atoms out;
   for (size_t r = 0; r < rows.size(); ++r) {
-    std::vector<Operand> operands(2);
-    operands[0].atoms = rows[r];
-    operands[1].atoms = vector;
-    Inst inst;
-    inst.op = n == 3 ? OpDp3 : OpDp4;
-    std::vector<Src> srcs = resolveAll(operands);
-    inst.sourceCount = 2;
-    inst.src[0] = srcs[0];
-    inst.src[1] = srcs[1];
-    emitInto(inst, v, static_cast<int>(r));
+    emitInto(instruction(n == 3 ? OpDp3 : OpDp4, {Operand::vector(rows[r]), Operand::vector(vector)}), v,
+             static_cast<int>(r));
     out.push_back(Atom::reg(kVirtual, v, static_cast<int>(r)));
   }
   return out;
@@ -496,53 +467,23 @@ Atom Builder::dot(const Atoms& a, const Atoms& b) {
     Atom first = op(OpMul, 1, {{a[0]}, {b[0]}})[0];
     return op(OpMad, 1, {{a[1]}, {b[1]}, {first}})[0];
   }
-  std::vector<Operand> operands(2);
-  operands[0].atoms = a;
-  operands[1].atoms = b;
-  Inst inst;
-  inst.op = n == 3 ? OpDp3 : OpDp4;
-  std::vector<Src> srcs = resolveAll(operands);
-  inst.sourceCount = 2;
-  inst.src[0] = srcs[0];
-  inst.src[1] = srcs[1];
-  return emit(inst, 1, Layout::Scalar, true)[0];
+  return emit(instruction(n == 3 ? OpDp3 : OpDp4, {Operand::vector(a), Operand::vector(b)}), 1, Layout::Scalar, true)[0];
 }
 
 Atom Builder::scalar(std::uint16_t opcode, const Atom& a) {
   if (a.literal) return Atom::of(fold(opcode, a.value, 0, 0));
-  std::vector<Operand> operands(1);
-  operands[0].atoms = {a};
-  operands[0].replicate = true;
-  Inst inst;
-  inst.op = opcode;
-  std::vector<Src> srcs = resolveAll(operands);
-  inst.sourceCount = 1;
-  inst.src[0] = srcs[0];
-  return emit(inst, 1, Layout::Scalar, true)[0];
+  return emit(instruction(opcode, {Operand::scalarOf(a)}), 1, Layout::Scalar, true)[0];
 }
 
 Atom Builder::pow(const Atom& base, const Atom& exponent) {
   if (base.literal && exponent.literal) return Atom::of(fold(OpPow, base.value, exponent.value, 0));
   if (exponent.isLiteral(1.0f)) return op(OpAbs, 1, {{base}})[0];
-  std::vector<Operand> operands(2);
-  operands[0].atoms = {base};
-  operands[0].replicate = true;
-  operands[1].atoms = {exponent};
-  operands[1].replicate = true;
-  Inst inst;
-  inst.op = OpPow;
-  std::vector<Src> srcs = resolveAll(operands);
-  inst.sourceCount = 2;
-  inst.src[0] = srcs[0];
-  inst.src[1] = srcs[1];
-  return emit(inst, 1, Layout::Scalar, true)[0];
+  return emit(instruction(OpPow, {Operand::scalarOf(base), Operand::scalarOf(exponent)}), 1, Layout::Scalar, true)[0];
 }
 
 std::pair<Atom, Atom> Builder::sincos(const Atom& angle) {
   if (angle.literal) return {Atom::of(std::cos(angle.value)), Atom::of(std::sin(angle.value))};
-  std::vector<Operand> operands(1);
-  operands[0].atoms = {angle};
-  operands[0].replicate = true;
+  std::vector<Operand> operands{Operand::scalarOf(angle)};
   if (target_.sincosConstants) {
     for (const auto& values : {kSincosConst1, kSincosConst2}) {
       Operand o;
@@ -552,12 +493,8 @@ std::pair<Atom, Atom> Builder::sincos(const Atom& angle) {
       operands.push_back(std::move(o));
     }
   }
-  Inst inst;
-  inst.op = OpSincos;
+  Inst inst = instruction(OpSincos, operands);
   inst.dst.mask = 0x3;
-  std::vector<Src> srcs = resolveAll(operands);
-  inst.sourceCount = static_cast<int>(srcs.size());
-  for (size_t i = 0; i < srcs.size(); ++i) inst.src[i] = srcs[i];
   // The 2.x instruction leaves .z undefined: the register keeps it.
   Atoms out = emit(inst, 3, Layout::Vector, true);
   return {out[0], out[1]};

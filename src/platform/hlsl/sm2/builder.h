@@ -55,7 +55,21 @@ class Builder {
     bool replicate = false;  // a single atom read in every position
     bool exact = false;      // identity swizzle, no modifier
     bool freeConstant = false;  // exempt from the constant read-port rule
+
+    static Operand vector(Atoms atoms) {
+      Operand o;
+      o.atoms = std::move(atoms);
+      return o;
+    }
+    static Operand scalarOf(const Atom& a) {
+      Operand o;
+      o.atoms = {a};
+      o.replicate = true;
+      return o;
+    }
   };
+  // An instruction reading the operands, its sources made legal.
+  Inst instruction(std::uint16_t opcode, std::vector<Operand> operands);
 
   int newVirtual(int width, Layout layout);
   Src resolve(Operand& operand);
