@@ -71,6 +71,8 @@ float fold(std::uint16_t opcode, float a, float b, float c) {
 
 bool legalizeSwizzle(const Target& target, std::array<std::uint8_t, 4>& swizzle, std::uint8_t care) {
   if (target.arbitrarySwizzle || !target.pixel) return true;
+  // Pixel shaders without arbitrary swizzle: .xyzw, the four replicates,
+  // .yzxw and .zxyw.
   static const std::array<std::uint8_t, 4> patterns[] = {
       {0, 1, 2, 3}, {0, 0, 0, 0}, {1, 1, 1, 1}, {2, 2, 2, 2}, {3, 3, 3, 3}, {1, 2, 0, 3}, {2, 0, 1, 3},
   };
@@ -111,20 +113,12 @@ bool Builder::legalSwizzle(const std::array<int, 4>& want, bool exact, std::arra
     }
     return true;
   }
-  // Pixel shaders without arbitrary swizzle: .xyzw, the four replicates,
-  // .yzxw and .zxyw.
-  static const std::array<std::uint8_t, 4> patterns[] = {
-      {0, 1, 2, 3}, {0, 0, 0, 0}, {1, 1, 1, 1}, {2, 2, 2, 2}, {3, 3, 3, 3}, {1, 2, 0, 3}, {2, 0, 1, 3},
-  };
-  for (const auto& pattern : patterns) {
-    bool fits = true;
-    for (int p = 0; p < 4 && fits; ++p) fits = want[p] < 0 || want[p] == pattern[p];
-    if (fits) {
-      out = pattern;
-      return true;
-    }
+  std::uint8_t care = 0;
+  for (int p = 0; p < 4; ++p) {
+    out[static_cast<size_t>(p)] = static_cast<std::uint8_t>(std::max(want[static_cast<size_t>(p)], 0));
+    if (want[static_cast<size_t>(p)] >= 0) care = static_cast<std::uint8_t>(care | (1 << p));
   }
-  return false;
+  return legalizeSwizzle(target_, out, care);
 }
 
 bool Builder::singleRegister(const Operand& operand, Src* out) const {

@@ -118,7 +118,7 @@ PredPtr Lowerer::orPred(const PredPtr& a, const PredPtr& b) {
 
 sm2::Atom Lowerer::predAtom(const PredPtr& p) {
   auto found = predAtoms_.find(p.get());
-  if (found != predAtoms_.end()) return found->second;
+  if (found != predAtoms_.end()) return found->second.second;
   sm2::Atom a;
   switch (p->kind) {
     case Pred::Kind::True: a = sm2::Atom::of(1.0f); break;
@@ -128,7 +128,7 @@ sm2::Atom Lowerer::predAtom(const PredPtr& p) {
     case Pred::Kind::And: a = arith(OpMul, 1, {{predAtom(p->a)}, {predAtom(p->b)}})[0]; break;
     case Pred::Kind::Or: a = arith(OpMax, 1, {{predAtom(p->a)}, {predAtom(p->b)}})[0]; break;
   }
-  predAtoms_[p.get()] = a;
+  predAtoms_[p.get()] = {p, a};
   return a;
 }
 
