@@ -163,7 +163,7 @@ int Builder::newDefRegister() {
   }
 }
 
-Src Builder::literalSource(const Operand& operand) {
+Src Builder::literalSource(const Operand& operand, int preferred) {
   // The value wanted in each position the instruction reads.
   std::array<bool, 4> has{};
   std::array<float, 4> value{};
@@ -181,8 +181,13 @@ Src Builder::literalSource(const Operand& operand) {
     if (has[p] && bitsOf(value[p]) != bitsOf(value[operand.replicate ? 0 : operand.positions[0]])) allSame = false;
   Src s;
   s.type = RegType::Const;
+  std::vector<int> candidates;
+  if (preferred >= 0) candidates.push_back(preferred);
+  for (const auto& entry : ir_.defs)
+    if (entry.first != preferred) candidates.push_back(entry.first);
   // A def that already holds the values.
-  for (auto& [reg, v] : ir_.defs) {
+  for (int reg : candidates) {
+    const auto& v = ir_.defs[reg];
     std::uint8_t used = ir_.defUsed[reg];
     std::array<int, 4> want{-1, -1, -1, -1};
     bool found = true;
@@ -228,10 +233,36 @@ Src Builder::literalSource(const Operand& operand) {
     s.swizzle = {0, 1, 2, 3};
     return true;
   };
-  for (auto& entry : ir_.defs)
-    if (place(entry.first)) return s;
+  for (int reg : candidates)
+    if (place(reg)) return s;
   place(newDefRegister());
   return s;
+}
+
+int Builder::defHolding(const std::vector<float>& values) {
+  for (auto& [reg, v] : ir_.defs) {
+    std::uint8_t& used = ir_.defUsed[reg];
+    std::vector<float> missing;
+    for (float x : values) {
+      bool present = false;
+      for (int c = 0; c < 4; ++c) present = present || ((used & (1 << c)) && bitsOf(v[static_cast<size_t>(c)]) == bitsOf(x));
+      if (!present && std::find_if(missing.begin(), missing.end(), [&](float m) { return bitsOf(m) == bitsOf(x); }) == missing.end())
+        missing.push_back(x);
+    }
+    int free = 0;
+    for (int c = 0; c < 4; ++c) free += !(used & (1 << c));
+    if (static_cast<int>(missing.size()) > free) continue;
+    for (float x : missing)
+      for (int c = 0; c < 4; ++c)
+        if (!(used & (1 << c))) {
+          v[static_cast<size_t>(c)] = x;
+          used = static_cast<std::uint8_t>(used | (1 << c));
+          break;
+        }
+    return reg;
+  }
+  int reg = newDefRegister();
+  return values.size() <= 4 ? defHolding(values) : reg;
 }
 
 Src Builder::resolve(Operand& operand) {
@@ -249,8 +280,28 @@ Src Builder::resolve(Operand& operand) {
 }
 
 std::vector<Src> Builder::resolveAll(std::vector<Operand>& operands) {
+  // Literals read by one instruction go to one def register when they fit:
+  // two constant registers cannot be read together.
+  std::vector<float> scalars;
+  int literalOperands = 0;
+  for (const Operand& o : operands) {
+    bool literal = !o.atoms.empty() && std::all_of(o.atoms.begin(), o.atoms.end(), [](const Atom& a) { return a.literal; });
+    if (!literal || o.freeConstant) continue;
+    ++literalOperands;
+    for (const Atom& a : o.atoms)
+      if (std::find_if(scalars.begin(), scalars.end(), [&](float x) { return bitsOf(x) == bitsOf(a.value); }) == scalars.end())
+        scalars.push_back(a.value);
+  }
+  int preferred = -1;
+  bool scalarOperands = std::all_of(operands.begin(), operands.end(), [](const Operand& o) {
+    return o.replicate || o.atoms.size() == 1 || !std::all_of(o.atoms.begin(), o.atoms.end(), [](const Atom& a) { return a.literal; });
+  });
+  if (literalOperands > 1 && scalars.size() > 1 && scalars.size() <= 4 && scalarOperands) preferred = defHolding(scalars);
   std::vector<Src> sources;
-  for (Operand& o : operands) sources.push_back(resolve(o));
+  for (Operand& o : operands) {
+    bool literal = std::all_of(o.atoms.begin(), o.atoms.end(), [](const Atom& a) { return a.literal; });
+    sources.push_back(literal && preferred >= 0 ? literalSource(o, preferred) : resolve(o));
+  }
   // One constant, input and texture-coordinate register per instruction.
   for (RegType type : {RegType::Const, RegType::Input, RegType::Texture}) {
     int seen = -1;

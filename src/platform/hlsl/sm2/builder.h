@@ -75,7 +75,10 @@ class Builder {
   Src resolve(Operand& operand);
   std::vector<Src> resolveAll(std::vector<Operand>& operands);
   bool singleRegister(const Operand& operand, Src* out) const;
-  Src literalSource(const Operand& operand);
+  // A def register holding the operand's values (preferred one first).
+  Src literalSource(const Operand& operand, int preferred = -1);
+  // A def register holding all the values, made room for or new.
+  int defHolding(const std::vector<float>& values);
   int newDefRegister();
   bool legalSwizzle(const std::array<int, 4>& want, bool exact, std::array<std::uint8_t, 4>& out) const;
   Atoms emit(Inst inst, int width, Layout layout, bool cse);
