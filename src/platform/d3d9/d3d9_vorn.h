@@ -28,6 +28,11 @@ bool VornD3D_Batching();
 std::uint64_t VornD3D_DrawCallCount();
 void VornD3D_ResetDrawCallCount();
 
+// Every OpenGL call the stand-in made since the last reset (draws, state,
+// uploads, presentation), for benchmarks and the tracer comparison.
+std::uint64_t VornD3D_GLCallCount();
+void VornD3D_ResetGLCallCount();
+
 // Presentation: when false, Present never waits for vertical sync (offline
 // rendering, benchmarks). Default true, as D3DPRESENT_INTERVAL_DEFAULT.
 void VornD3D_SetVsync(bool enabled);

@@ -14,7 +14,7 @@
 // becomes OpenGL's with z' = 2z - w. All three go through vorn_ClipAdjust.
 #pragma once
 
-#include <epoxy/gl.h>
+#include "platform/d3d9/gl_calls.h"
 
 #include <array>
 #include <cstdint>

@@ -5,9 +5,10 @@
 #pragma once
 
 #include <SDL.h>
-#include <epoxy/gl.h>
 
 #include <memory>
+
+#include "platform/d3d9/gl_calls.h"
 
 namespace vorn::d3d {
 

@@ -2,7 +2,7 @@
 // each part either a compiled shader or the fixed-function code for a key.
 #pragma once
 
-#include <epoxy/gl.h>
+#include "platform/d3d9/gl_calls.h"
 
 #include <cstdint>
 #include <memory>

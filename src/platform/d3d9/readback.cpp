@@ -141,6 +141,8 @@ void VornD3D_SetBatching(bool enabled) { vorn::d3d::gBatching = enabled; }
 bool VornD3D_Batching() { return vorn::d3d::batchingEnabled(); }
 std::uint64_t VornD3D_DrawCallCount() { return vorn::d3d::gDrawCalls.load(); }
 void VornD3D_ResetDrawCallCount() { vorn::d3d::gDrawCalls = 0; }
+std::uint64_t VornD3D_GLCallCount() { return vorn::d3d::glCallCount; }
+void VornD3D_ResetGLCallCount() { vorn::d3d::glCallCount = 0; }
 void VornD3D_SetVsync(bool enabled) { vorn::d3d::gVsync = enabled; }
 
 bool VornD3D_QueueBackBufferRead(IDirect3DDevice9* device) {
