@@ -200,8 +200,6 @@ HRESULT Device::initialise(Direct3D* direct3d, HWND window, const D3DPRESENT_PAR
   target_ = backBuffer_;
 
   // Fixed objects and the OpenGL state that never changes.
-  glGenVertexArrays(1, &vertexArray_);
-  glBindVertexArray(vertexArray_);
   glGenBuffers(1, &streamBuffer_);
   glGenSamplers(kMaxSamplers, samplers_);
   for (int unit = 0; unit < kMaxSamplers; ++unit) glBindSampler(static_cast<GLuint>(unit), samplers_[unit]);
@@ -340,7 +338,7 @@ Device::~Device() {
     }
     if (!freeReadBuffers_.empty())
       glDeleteBuffers(static_cast<GLsizei>(freeReadBuffers_.size()), freeReadBuffers_.data());
-    programs_.release();
+    programs_.release(gl());
     // Everything else dies with the context.
     context_->destroy();
   } else {
@@ -378,14 +376,7 @@ void Device::applyVsync() {
 }
 
 void Device::invalidateGLState() {
-  boundProgram_ = ~0u;
-  boundFramebuffer_ = ~0u;
-  boundElements_ = ~0u;
-  sourceShadow_ = SourceShadow();
-  for (int unit = 0; unit < kMaxSamplers; ++unit) {
-    boundTextures_[unit] = ~0u;
-    boundTargets_[unit] = 0;
-  }
+  gl().invalidate();
   rasterDirty_ = true;
   texturesDirty_ = true;
 }
@@ -417,24 +408,27 @@ HRESULT Device::Clear(DWORD count, const void* rects, DWORD flags, D3DCOLOR colo
   if ((flags & (D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)) == 0) return D3DERR_INVALIDCALL;
   if (count > 0 && !rects) return D3DERR_INVALIDCALL;
   flush();
-  GLbitfield mask = 0;
-  if (flags & D3DCLEAR_TARGET) mask |= GL_COLOR_BUFFER_BIT;
-  if (flags & D3DCLEAR_ZBUFFER) mask |= GL_DEPTH_BUFFER_BIT;
-  if (flags & D3DCLEAR_STENCIL) mask |= GL_STENCIL_BUFFER_BIT;
-  if (boundFramebuffer_ != target_.framebuffer) {
-    glBindFramebuffer(GL_FRAMEBUFFER, target_.framebuffer);
-    boundFramebuffer_ = target_.framebuffer;
-  }
-  glClearColor(((color >> 16) & 0xFF) / 255.0f, ((color >> 8) & 0xFF) / 255.0f, (color & 0xFF) / 255.0f,
-               ((color >> 24) & 0xFF) / 255.0f);
-  glClearDepth(std::clamp(z, 0.0f, 1.0f));
-  glClearStencil(0);
+  GLState& state = gl();
+  state.bindFramebuffer(GL_DRAW_FRAMEBUFFER, target_.framebuffer);
   // Clear ignores the write masks and fills the viewport (or the given
   // rectangles within it), as Direct3D's does.
-  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-  glDepthMask(GL_TRUE);
-  glStencilMask(0xFF);
-  glEnable(GL_SCISSOR_TEST);
+  GLbitfield mask = 0;
+  if (flags & D3DCLEAR_TARGET) {
+    mask |= GL_COLOR_BUFFER_BIT;
+    state.clearColor({((color >> 16) & 0xFF) / 255.0f, ((color >> 8) & 0xFF) / 255.0f, (color & 0xFF) / 255.0f,
+                      ((color >> 24) & 0xFF) / 255.0f});
+    state.colorMask(true, true, true, true);
+  }
+  if (flags & D3DCLEAR_ZBUFFER) {
+    mask |= GL_DEPTH_BUFFER_BIT;
+    state.clearDepth(std::clamp(z, 0.0f, 1.0f));
+    state.depthMask(true);
+  }
+  if (flags & D3DCLEAR_STENCIL) {
+    mask |= GL_STENCIL_BUFFER_BIT;
+    state.clearStencil(0);
+    state.stencilMask(0xFF);
+  }
   const LONG vx0 = static_cast<LONG>(viewport_.X), vy0 = static_cast<LONG>(viewport_.Y);
   const LONG vx1 = std::min<LONG>(vx0 + static_cast<LONG>(viewport_.Width), static_cast<LONG>(target_.width));
   const LONG vy1 = std::min<LONG>(vy0 + static_cast<LONG>(viewport_.Height), static_cast<LONG>(target_.height));
@@ -445,7 +439,10 @@ HRESULT Device::Clear(DWORD count, const void* rects, DWORD flags, D3DCOLOR colo
     y1 = std::min(y1, vy1);
     if (x1 <= x0 || y1 <= y0) return;
     // Targets keep Direct3D's row order, so rows need no flipping here.
-    glScissor(x0, y0, x1 - x0, y1 - y0);
+    const bool whole = x0 == 0 && y0 == 0 && x1 == static_cast<LONG>(target_.width) &&
+                       y1 == static_cast<LONG>(target_.height);
+    state.enable(GLState::ScissorTest, !whole);
+    if (!whole) state.scissor(x0, y0, x1 - x0, y1 - y0);
     glClear(mask);
   };
   if (count == 0) {
@@ -454,8 +451,8 @@ HRESULT Device::Clear(DWORD count, const void* rects, DWORD flags, D3DCOLOR colo
     const LONG* r = static_cast<const LONG*>(rects);  // D3DRECT: x1, y1, x2, y2
     for (DWORD i = 0; i < count; ++i) clearRect(r[4 * i], r[4 * i + 1], r[4 * i + 2], r[4 * i + 3]);
   }
-  glDisable(GL_SCISSOR_TEST);
-  rasterDirty_ = true;
+  state.enable(GLState::ScissorTest, false);  // draws never scissor
+  rasterDirty_ = true;  // the draws' write masks
   return D3D_OK;
 }
 
@@ -463,19 +460,20 @@ HRESULT Device::Present(const RECT*, const RECT*, HWND, const RGNDATA*) {
   if (!makeCurrent()) return D3DERR_INVALIDCALL;
   flush();
   applyVsync();
+  GLState& state = gl();
+  state.enable(GLState::ScissorTest, false);
+  state.colorMask(true, true, true, true);
   if (backBuffer_.resolveFrom) {
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, backBuffer_.resolveFrom);
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, backBuffer_.readFramebuffer);
+    state.bindFramebuffer(GL_READ_FRAMEBUFFER, backBuffer_.resolveFrom);
+    state.bindFramebuffer(GL_DRAW_FRAMEBUFFER, backBuffer_.readFramebuffer);
     glBlitFramebuffer(0, 0, static_cast<GLint>(backBuffer_.width), static_cast<GLint>(backBuffer_.height), 0, 0,
                       static_cast<GLint>(backBuffer_.width), static_cast<GLint>(backBuffer_.height),
                       GL_COLOR_BUFFER_BIT, GL_NEAREST);
   }
   int drawableW = 0, drawableH = 0;
   SDL_GL_GetDrawableSize(context_->window, &drawableW, &drawableH);
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, backBuffer_.readFramebuffer);
-  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-  glDisable(GL_SCISSOR_TEST);
-  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  state.bindFramebuffer(GL_READ_FRAMEBUFFER, backBuffer_.readFramebuffer);
+  state.bindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
   // The window is bottom-up; the back buffer is top-down: flip while copying,
   // stretching to the client area as a windowed swap chain does.
   const bool sameSize = drawableW == static_cast<int>(backBuffer_.width) &&
@@ -483,8 +481,7 @@ HRESULT Device::Present(const RECT*, const RECT*, HWND, const RGNDATA*) {
   glBlitFramebuffer(0, 0, static_cast<GLint>(backBuffer_.width), static_cast<GLint>(backBuffer_.height), 0,
                     drawableH, drawableW, 0, GL_COLOR_BUFFER_BIT, sameSize ? GL_NEAREST : GL_LINEAR);
   SDL_GL_SwapWindow(context_->window);
-  boundFramebuffer_ = ~0u;
-  rasterDirty_ = true;
+  rasterDirty_ = true;  // the draws' write mask
   VornWin32_FramePresented();
   return D3D_OK;
 }
@@ -877,10 +874,9 @@ HRESULT Device::SetPixelShaderConstantF(UINT startRegister, const float* data, U
 void Device::forgetShader(std::uint64_t shaderId) {
   if (!makeCurrent()) return;
   flush();
-  programs_.forgetShader(shaderId);
+  programs_.forgetShader(shaderId, gl());
   program_ = nullptr;
   programDirty_ = true;
-  boundProgram_ = ~0u;
 }
 
 }  // namespace vorn::d3d

@@ -21,6 +21,7 @@
 #include <deque>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/d3d9/com_object.h"
@@ -105,6 +106,9 @@ class Device final : public ComObject<IDirect3DDevice9> {
 
   // ---- for the rest of the platform layer ----
   const ContextRef& context() const { return context_; }
+  // The shadow of the context's OpenGL state: platform code that binds or
+  // sets OpenGL state goes through it, so the device knows what is bound.
+  GLState& gl() { return context_->state; }
   bool makeCurrent();
   // Draws any batched DrawPrimitiveUP work now.
   void flush();
@@ -117,13 +121,16 @@ class Device final : public ComObject<IDirect3DDevice9> {
   const std::string& lastProgramError() const { return programs_.lastError(); }
   std::size_t programCount() const { return programs_.size(); }
   void forgetShader(std::uint64_t shaderId);
+  // A vertex or index buffer is being deleted: drops the vertex arrays
+  // that read it and the bindings that name it.
+  void forgetBuffer(GLuint buffer);
   // Reads the current target as RGBA8, top row first.
   bool readPixels(std::vector<std::uint8_t>* rgba, int* width, int* height);
   bool queueBackBufferRead();
   bool takeBackBufferRead(std::vector<std::uint8_t>* rgba, int* width, int* height, bool wait);
   void applyVsync();
-  // Forgets what the device believes OpenGL has bound, after other code
-  // (render-to-surface set-up) bound framebuffers or textures itself.
+  // Forgets what the device believes OpenGL holds, for a context whose
+  // state was changed outside the shadow (or is new).
   void invalidateGLState();
   // Counts and clears OpenGL errors seen so far.
   unsigned takeGLErrors();
@@ -140,20 +147,47 @@ class Device final : public ComObject<IDirect3DDevice9> {
   enum class Batch { None, Points, Lines, Triangles };
   struct DrawSource {
     GLuint buffer = 0;
-    std::size_t offset = 0;  // byte offset of vertex 0
+    std::size_t offset = 0;  // byte offset of vertex 0, less than one stride
     int stride = 0;
   };
-  // The layout of the current FVF or declaration (cached), or null when it has none.
+  // A vertex array object: one per vertex layout and vertex source, so
+  // switching between meshes is one bind. The index buffer binding is part
+  // of its state.
+  struct VertexArrayKey {
+    std::uint32_t layout = 0;
+    GLuint buffer = 0;
+    int stride = 0;
+    std::size_t offset = 0;
+    bool operator==(const VertexArrayKey&) const = default;
+  };
+  struct VertexArrayKeyHash {
+    std::size_t operator()(const VertexArrayKey& key) const noexcept;
+  };
+  struct VertexArray {
+    GLuint name = 0;
+    GLuint elements = 0;  // index buffer bound in it
+  };
+  // The sampler parameters last given to a sampler object.
+  struct SamplerShadow {
+    bool known = false;
+    GLint wrapS = 0, wrapT = 0, wrapR = 0, magFilter = 0, minFilter = 0;
+    std::array<float, 4> border{};
+    float lodBias = 0, minLod = 0, anisotropy = 0;
+  };
+  // The layout of the current FVF or declaration (cached), or null when it
+  // has none; layoutId_ names it (equal layouts share an id).
   const VertexLayout* currentLayout();
   void layoutChanged();
-  bool prepareDraw(const VertexLayout& layout, std::uint64_t layoutVersion, D3DPRIMITIVETYPE type,
-                   const DrawSource& source);
-  void selectProgram(const VertexLayout& layout, std::uint64_t layoutVersion, bool points);
+  std::uint32_t internLayout(const VertexLayout& layout);
+  // Binds what a draw needs; the vertex array bound, or null when the
+  // draw cannot be made.
+  VertexArray* prepareDraw(std::uint32_t layoutId, D3DPRIMITIVETYPE type, const DrawSource& source);
+  void selectProgram(const VertexLayout& layout, std::uint32_t layoutId, bool points);
   void uploadUniforms(LinkedProgram* program);
   void applyRasterState(bool points);
   void applyTextures();
   void applySampler(int unit);
-  void bindVertexSource(const VertexLayout& layout, const DrawSource& source);
+  VertexArray* bindVertexSource(std::uint32_t layoutId, const DrawSource& source);
   void stateChanged();    // a state that programs or uniforms read changed
   void programChanged();  // a state that changes the program changed
   // Streaming of DrawPrimitiveUP vertices.
@@ -201,30 +235,20 @@ class Device final : public ComObject<IDirect3DDevice9> {
   bool texturesDirty_ = true;
   bool samplerDirty_[kMaxSamplers] = {};
   bool lastDrawPoints_ = false;
-  std::uint64_t programLayoutVersion_ = 0;
-  VertexLayout layout_;
-  bool layoutValid_ = false;
+  std::uint32_t programLayout_ = 0;
+  std::deque<VertexLayout> layouts_;  // every distinct layout seen; id = index + 1
+  std::uint32_t layoutId_ = 0;        // 0: the current FVF or declaration has no layout
   bool layoutDirty_ = true;
-  std::uint64_t layoutVersion_ = 1;
 
-  // OpenGL objects and the state last given to OpenGL.
+  // OpenGL objects. What OpenGL holds is in the context's GLState.
   ProgramCache programs_;
   LinkedProgram* program_ = nullptr;
-  GLuint boundProgram_ = ~0u;
-  GLuint vertexArray_ = 0;
+  ProgramKey programKey_;  // the key program_ was found by
+  std::unordered_map<VertexArrayKey, VertexArray, VertexArrayKeyHash> vertexArrays_;
   GLuint streamBuffer_ = 0;
   std::size_t streamCapacity_ = 0, streamPosition_ = 0;
   GLuint samplers_[kMaxSamplers] = {};
-  GLuint boundTextures_[kMaxSamplers] = {};
-  GLenum boundTargets_[kMaxSamplers] = {};
-  GLuint boundFramebuffer_ = ~0u;
-  struct SourceShadow {
-    GLuint buffer = ~0u;
-    std::size_t offset = 0;
-    int stride = 0;
-    VertexLayout layout;
-  } sourceShadow_;
-  GLuint boundElements_ = ~0u;
+  SamplerShadow appliedSamplers_[kMaxSamplers];
   int maxSamples_ = 0;
   int appliedSwapInterval_ = -1;
   float maxPointSize_ = 64.0f;
@@ -234,8 +258,7 @@ class Device final : public ComObject<IDirect3DDevice9> {
   Batch batch_ = Batch::None;
   int batchStride_ = 0;
   std::vector<std::uint8_t> batchData_;
-  VertexLayout batchLayout_;
-  std::uint64_t batchLayoutVersion_ = 0;
+  std::uint32_t batchLayout_ = 0;
 
   // Asynchronous read-back.
   struct PendingRead {

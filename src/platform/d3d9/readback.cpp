@@ -20,11 +20,11 @@ std::atomic<bool> gBatching{initialBatching()};
 std::atomic<bool> gVsync{true};
 std::atomic<std::uint64_t> gDrawCalls{0};
 
-void resolve(const RenderTarget& target) {
+void resolve(GLState& state, const RenderTarget& target) {
   if (!target.resolveFrom) return;
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, target.resolveFrom);
-  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, target.readFramebuffer);
-  glDisable(GL_SCISSOR_TEST);
+  state.bindFramebuffer(GL_READ_FRAMEBUFFER, target.resolveFrom);
+  state.bindFramebuffer(GL_DRAW_FRAMEBUFFER, target.readFramebuffer);
+  state.enable(GLState::ScissorTest, false);
   glBlitFramebuffer(0, 0, static_cast<GLint>(target.width), static_cast<GLint>(target.height), 0, 0,
                     static_cast<GLint>(target.width), static_cast<GLint>(target.height), GL_COLOR_BUFFER_BIT,
                     GL_NEAREST);
@@ -39,14 +39,12 @@ void countGLDraw() { gDrawCalls.fetch_add(1, std::memory_order_relaxed); }
 bool Device::readPixels(std::vector<std::uint8_t>* rgba, int* width, int* height) {
   if (!rgba || !makeCurrent()) return false;
   flush();
-  resolve(target_);
+  resolve(gl(), target_);
   // Targets keep Direct3D's row order: OpenGL's first row is the top row.
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, target_.readFramebuffer);
+  gl().bindFramebuffer(GL_READ_FRAMEBUFFER, target_.readFramebuffer);
   rgba->resize(static_cast<std::size_t>(target_.width) * target_.height * 4);
   glReadPixels(0, 0, static_cast<GLsizei>(target_.width), static_cast<GLsizei>(target_.height), GL_RGBA,
                GL_UNSIGNED_BYTE, rgba->data());
-  boundFramebuffer_ = ~0u;
-  rasterDirty_ = true;
   if (width) *width = static_cast<int>(target_.width);
   if (height) *height = static_cast<int>(target_.height);
   return true;
@@ -55,7 +53,7 @@ bool Device::readPixels(std::vector<std::uint8_t>* rgba, int* width, int* height
 bool Device::queueBackBufferRead() {
   if (!makeCurrent()) return false;
   flush();
-  resolve(backBuffer_);
+  resolve(gl(), backBuffer_);
   const std::size_t bytes = static_cast<std::size_t>(backBuffer_.width) * backBuffer_.height * 4;
   PendingRead read;
   if (!freeReadBuffers_.empty()) {
@@ -68,14 +66,12 @@ bool Device::queueBackBufferRead() {
   read.height = static_cast<int>(backBuffer_.height);
   glBindBuffer(GL_PIXEL_PACK_BUFFER, read.buffer);
   glBufferData(GL_PIXEL_PACK_BUFFER, static_cast<GLsizeiptr>(bytes), nullptr, GL_STREAM_READ);
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, backBuffer_.readFramebuffer);
+  gl().bindFramebuffer(GL_READ_FRAMEBUFFER, backBuffer_.readFramebuffer);
   glReadPixels(0, 0, read.width, read.height, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
   glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
   read.fence = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
   glFlush();
   pendingReads_.push_back(read);
-  boundFramebuffer_ = ~0u;
-  rasterDirty_ = true;
   return true;
 }
 
@@ -121,8 +117,8 @@ bool VornD3D_ReadTexture(IDirect3DTexture9* texture, std::vector<std::uint8_t>* 
   if (!context->makeCurrent()) return false;
   const int w = static_cast<int>(impl->width()), h = static_cast<int>(impl->height());
   rgba->assign(static_cast<std::size_t>(w) * h * 4, 0);
-  glActiveTexture(GL_TEXTURE0 + 31);
-  glBindTexture(GL_TEXTURE_2D, impl->name());
+  vorn::d3d::GLState& state = context->state;
+  state.bindTexture(31, GL_TEXTURE_2D, impl->name());
   if (impl->info().alphaOnly) {
     std::vector<std::uint8_t> alpha(static_cast<std::size_t>(w) * h);
     glGetTexImage(GL_TEXTURE_2D, 0, GL_RED, GL_UNSIGNED_BYTE, alpha.data());
@@ -131,7 +127,7 @@ bool VornD3D_ReadTexture(IDirect3DTexture9* texture, std::vector<std::uint8_t>* 
     // Texture row 0 is the top row in Direct3D and the first row OpenGL returns.
     glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba->data());
   }
-  glBindTexture(GL_TEXTURE_2D, 0);
+  state.bindTexture(31, GL_TEXTURE_2D, 0);
   if (width) *width = w;
   if (height) *height = h;
   return true;
