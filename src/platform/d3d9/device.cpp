@@ -357,6 +357,7 @@ void Device::releaseBindings() {
   if (pixelShader_) pixelShader_->Release();
   if (stream_) stream_->Release();
   if (indices_) indices_->Release();
+  holdTarget(nullptr);
   declaration_ = nullptr;
   vertexShader_ = nullptr;
   pixelShader_ = nullptr;

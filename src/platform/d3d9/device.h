@@ -19,8 +19,10 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <unordered_map>
 #include <vector>
 
@@ -102,6 +104,7 @@ class Device final : public ComObject<IDirect3DDevice9> {
   HRESULT SetPixelShader(IDirect3DPixelShader9* shader) override;
   HRESULT SetVertexShaderConstantF(UINT startRegister, const float* data, UINT vector4fCount) override;
   HRESULT SetPixelShaderConstantF(UINT startRegister, const float* data, UINT vector4fCount) override;
+  HRESULT SetRenderTarget(DWORD index, IDirect3DSurface9* surface) override;
   HRESULT GetRenderTarget(DWORD index, IDirect3DSurface9** surface) override;
 
   // ---- for the rest of the platform layer ----
@@ -124,6 +127,8 @@ class Device final : public ComObject<IDirect3DDevice9> {
   // A vertex or index buffer is being deleted: drops the vertex arrays
   // that read it and the bindings that name it.
   void forgetBuffer(GLuint buffer);
+  // A texture is being deleted: drops the framebuffers that draw into it.
+  void forgetTexture(std::uint64_t textureId);
   // Reads the current target as RGBA8, top row first.
   bool readPixels(std::vector<std::uint8_t>* rgba, int* width, int* height);
   bool queueBackBufferRead();
@@ -142,6 +147,7 @@ class Device final : public ComObject<IDirect3DDevice9> {
                      D3DPRESENT_PARAMETERS* actual);
   void setDefaultStates(bool autoDepth);
   void releaseBindings();
+  void holdTarget(IDirect3DSurface9* surface);
 
   // Drawing.
   enum class Batch { None, Points, Lines, Triangles };
@@ -205,6 +211,16 @@ class Device final : public ComObject<IDirect3DDevice9> {
   // Back buffer: a framebuffer object in Direct3D row order.
   RenderTarget backBuffer_;
   RenderTarget target_;
+  IDirect3DSurface9* heldTarget_ = nullptr;  // a texture surface set by SetRenderTarget
+  // Framebuffers of texture surfaces drawn into through SetRenderTarget.
+  struct SurfaceKey {
+    std::uint64_t texture = 0;
+    UINT level = 0, face = 0;
+    bool operator<(const SurfaceKey& other) const {
+      return std::tie(texture, level, face) < std::tie(other.texture, other.level, other.face);
+    }
+  };
+  std::map<SurfaceKey, GLuint> surfaceFramebuffers_;
   GLuint backColor_ = 0, backDepth_ = 0, msColor_ = 0, msDepth_ = 0, msFramebuffer_ = 0, resolveColor_ = 0;
   std::unique_ptr<Surface> backBufferSurface_;
 

@@ -123,6 +123,7 @@ BaseTextureImpl::BaseTextureImpl(Device* device, GLenum target, UINT width, UINT
 
 BaseTextureImpl::~BaseTextureImpl() {
   if (name_ && context_->makeCurrent()) {
+    if (context_->alive && context_->owner) context_->owner->forgetTexture(id_);
     glDeleteTextures(1, &name_);
     context_->state.textureDeleted(name_);
   }
