@@ -80,8 +80,6 @@ inline std::uint64_t glCallCount = 0;
 #define glDeleteProgram(...) VORN_COUNTED_GL(glDeleteProgram, __VA_ARGS__)
 #undef glDeleteRenderbuffers
 #define glDeleteRenderbuffers(...) VORN_COUNTED_GL(glDeleteRenderbuffers, __VA_ARGS__)
-#undef glDeleteSamplers
-#define glDeleteSamplers(...) VORN_COUNTED_GL(glDeleteSamplers, __VA_ARGS__)
 #undef glDeleteShader
 #define glDeleteShader(...) VORN_COUNTED_GL(glDeleteShader, __VA_ARGS__)
 #undef glDeleteSync
@@ -100,8 +98,6 @@ inline std::uint64_t glCallCount = 0;
 #define glDetachShader(...) VORN_COUNTED_GL(glDetachShader, __VA_ARGS__)
 #undef glDisable
 #define glDisable(...) VORN_COUNTED_GL(glDisable, __VA_ARGS__)
-#undef glDisableVertexAttribArray
-#define glDisableVertexAttribArray(...) VORN_COUNTED_GL(glDisableVertexAttribArray, __VA_ARGS__)
 #undef glDrawArrays
 #define glDrawArrays(...) VORN_COUNTED_GL(glDrawArrays, __VA_ARGS__)
 #undef glDrawElementsBaseVertex
@@ -112,8 +108,6 @@ inline std::uint64_t glCallCount = 0;
 #define glEnableVertexAttribArray(...) VORN_COUNTED_GL(glEnableVertexAttribArray, __VA_ARGS__)
 #undef glFenceSync
 #define glFenceSync(...) VORN_COUNTED_GL(glFenceSync, __VA_ARGS__)
-#undef glFinish
-#define glFinish(...) VORN_COUNTED_GL(glFinish, __VA_ARGS__)
 #undef glFlush
 #define glFlush(...) VORN_COUNTED_GL(glFlush, __VA_ARGS__)
 #undef glFramebufferRenderbuffer
@@ -152,8 +146,6 @@ inline std::uint64_t glCallCount = 0;
 #define glGetShaderInfoLog(...) VORN_COUNTED_GL(glGetShaderInfoLog, __VA_ARGS__)
 #undef glGetShaderiv
 #define glGetShaderiv(...) VORN_COUNTED_GL(glGetShaderiv, __VA_ARGS__)
-#undef glGetString
-#define glGetString(...) VORN_COUNTED_GL(glGetString, __VA_ARGS__)
 #undef glGetTexImage
 #define glGetTexImage(...) VORN_COUNTED_GL(glGetTexImage, __VA_ARGS__)
 #undef glGetUniformLocation
@@ -202,8 +194,6 @@ inline std::uint64_t glCallCount = 0;
 #define glTexSubImage2D(...) VORN_COUNTED_GL(glTexSubImage2D, __VA_ARGS__)
 #undef glUniform1i
 #define glUniform1i(...) VORN_COUNTED_GL(glUniform1i, __VA_ARGS__)
-#undef glUniform4f
-#define glUniform4f(...) VORN_COUNTED_GL(glUniform4f, __VA_ARGS__)
 #undef glUniform4fv
 #define glUniform4fv(...) VORN_COUNTED_GL(glUniform4fv, __VA_ARGS__)
 #undef glUniformMatrix4fv
