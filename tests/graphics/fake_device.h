@@ -166,6 +166,24 @@ struct FakeDevice final : IDirect3DDevice9 {
     *s = nullptr;
     return D3DERR_NOTAVAILABLE;
   }
+  HRESULT GetBackBuffer(UINT, UINT, D3DBACKBUFFER_TYPE, IDirect3DSurface9** s) override {
+    *s = nullptr;
+    return D3DERR_NOTAVAILABLE;
+  }
+  HRESULT CreateRenderTarget(UINT, UINT, D3DFORMAT, D3DMULTISAMPLE_TYPE, DWORD, BOOL, IDirect3DSurface9** s,
+                             HANDLE*) override {
+    *s = nullptr;
+    return D3DERR_NOTAVAILABLE;
+  }
+  HRESULT CreateOffscreenPlainSurface(UINT, UINT, D3DFORMAT, D3DPOOL, IDirect3DSurface9** s, HANDLE*) override {
+    *s = nullptr;
+    return D3DERR_NOTAVAILABLE;
+  }
+  HRESULT StretchRect(IDirect3DSurface9*, const RECT*, IDirect3DSurface9*, const RECT*,
+                      D3DTEXTUREFILTERTYPE) override {
+    return D3DERR_NOTAVAILABLE;
+  }
+  HRESULT GetRenderTargetData(IDirect3DSurface9*, IDirect3DSurface9*) override { return D3DERR_NOTAVAILABLE; }
 
   int count(const std::string& call) const {
     int n = 0;

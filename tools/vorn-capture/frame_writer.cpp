@@ -1,15 +1,18 @@
 #include "frame_writer.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+
+#if defined(_WIN32)
+#include <io.h>
+#else
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 #include <stb_image_write.h>
 
@@ -39,40 +42,46 @@ class PngSink final : public FrameSink {
   bool nameByTime_;
 };
 
+// Raw frames into ffmpeg's standard input. On POSIX ffmpeg is a child of
+// its own (see makeFfmpegSink); on Windows it runs through _popen.
 class FfmpegSink final : public FrameSink {
  public:
-  FfmpegSink(pid_t pid, int input) : pid_(pid), input_(input) {}
+#if defined(_WIN32)
+  explicit FfmpegSink(std::FILE* input) : input_(input) {}
+#else
+  FfmpegSink(pid_t pid, std::FILE* input) : pid_(pid), input_(input) {}
+#endif
   ~FfmpegSink() override { finish(); }
   bool write(const CapturedFrame& frame) override {
-    const std::uint8_t* data = frame.rgba.data();
-    std::size_t left = frame.rgba.size();
-    while (left > 0) {
-      ssize_t written = ::write(input_, data, left);
-      if (written < 0) {
-        if (errno == EINTR) continue;
-        std::fprintf(stderr, "vorn-capture: ffmpeg stopped taking frames\n");
-        return false;
-      }
-      data += written;
-      left -= static_cast<std::size_t>(written);
+    if (!input_ || std::fwrite(frame.rgba.data(), 1, frame.rgba.size(), input_) != frame.rgba.size()) {
+      std::fprintf(stderr, "vorn-capture: ffmpeg stopped taking frames\n");
+      return false;
     }
     return true;
   }
   bool finish() override {
-    if (pid_ <= 0) return finished_;
-    ::close(input_);
+    if (!input_) return finished_;
+#if defined(_WIN32)
+    int status = _pclose(input_);
+    input_ = nullptr;
+    finished_ = status == 0;
+#else
+    std::fclose(input_);
+    input_ = nullptr;
     int status = 0;
     while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
     }
-    pid_ = -1;
     finished_ = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+#endif
     if (!finished_) std::fprintf(stderr, "vorn-capture: ffmpeg failed (status %d)\n", status);
     return finished_;
   }
 
  private:
+#if !defined(_WIN32)
   pid_t pid_;
-  int input_;
+#endif
+  std::FILE* input_;
   bool finished_ = false;
 };
 
@@ -85,13 +94,23 @@ std::unique_ptr<FrameSink> makePngSink(const std::string& directory, bool nameBy
 std::string findOnPath(const std::string& name) {
   const char* path = std::getenv("PATH");
   if (!path) return {};
+#if defined(_WIN32)
+  const char separator = ';';
+  const std::string suffix = ".exe";
+#else
+  const char separator = ':';
+  const std::string suffix;
+#endif
   std::string dirs = path;
   std::size_t start = 0;
   while (start <= dirs.size()) {
-    std::size_t end = dirs.find(':', start);
+    std::size_t end = dirs.find(separator, start);
     if (end == std::string::npos) end = dirs.size();
-    std::string candidate = dirs.substr(start, end - start) + "/" + name;
-    if (end > start && access(candidate.c_str(), X_OK) == 0) return candidate;
+    if (end > start) {
+      std::filesystem::path candidate = std::filesystem::path(dirs.substr(start, end - start)) / (name + suffix);
+      std::error_code error;
+      if (std::filesystem::is_regular_file(candidate, error)) return candidate.string();
+    }
     start = end + 1;
   }
   return {};
@@ -112,7 +131,8 @@ std::unique_ptr<FrameSink> makeFfmpegSink(const std::string& outPath, int width,
   std::snprintf(span, sizeof span, "%.3f", (toMs - fromMs) / 1000.0);
   std::vector<std::string> args = {ffmpeg, "-hide_banner", "-loglevel", "error", "-y", "-f", "rawvideo",
                                    "-pix_fmt", "rgba", "-s", size, "-r", rate, "-i", "-"};
-  bool withMusic = !musicPath.empty() && access(musicPath.c_str(), R_OK) == 0;
+  std::error_code musicError;
+  bool withMusic = !musicPath.empty() && std::filesystem::is_regular_file(musicPath, musicError);
   if (withMusic) {
     args.insert(args.end(), {"-ss", start, "-t", span, "-i", musicPath, "-map", "0:v", "-map", "1:a", "-c:a", "aac",
                              "-b:a", "192k", "-shortest"});
@@ -120,6 +140,20 @@ std::unique_ptr<FrameSink> makeFfmpegSink(const std::string& outPath, int width,
   args.insert(args.end(), {"-c:v", "libx264", "-preset", "veryfast", "-crf", "20", "-pix_fmt", "yuv420p",
                            "-movflags", "+faststart", outPath});
 
+#if defined(_WIN32)
+  // One command line, each argument quoted; binary mode so no byte of a
+  // frame is changed on the way.
+  std::string command = "\"";
+  for (const std::string& arg : args) command += "\"" + arg + "\" ";
+  command += "\"";
+  std::FILE* input = _popen(command.c_str(), "wb");
+  if (!input) {
+    *error = "cannot start ffmpeg";
+    return nullptr;
+  }
+  if (!withMusic) std::fprintf(stderr, "vorn-capture: %s not found; the video has no sound\n", musicPath.c_str());
+  return std::make_unique<FfmpegSink>(input);
+#else
   int pipeFds[2];
   if (pipe(pipeFds) != 0) {
     *error = "cannot create a pipe to ffmpeg";
@@ -146,7 +180,8 @@ std::unique_ptr<FrameSink> makeFfmpegSink(const std::string& outPath, int width,
   ::close(pipeFds[0]);
   signal(SIGPIPE, SIG_IGN);
   if (!withMusic) std::fprintf(stderr, "vorn-capture: %s not found; the video has no sound\n", musicPath.c_str());
-  return std::make_unique<FfmpegSink>(pid, pipeFds[1]);
+  return std::make_unique<FfmpegSink>(pid, fdopen(pipeFds[1], "wb"));
+#endif
 }
 
 FrameWriter::FrameWriter(std::unique_ptr<FrameSink> sink, std::size_t maxQueued)

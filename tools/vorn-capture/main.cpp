@@ -6,22 +6,27 @@
 // As in the show, a block animates its scenes after drawing, so a frame at
 // time t shows the scene poses that the previous frame left: frames depend
 // only on the times asked for and the frames before them in the same run.
-#include <signal.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
 #include "capture_options.h"
+#include "frame_reader.h"
 #include "frame_writer.h"
-#include "platform/d3d9/d3d9_vorn.h"
 #include "platform/fmod/fmod_vorn.h"
 #include "graphics/graphics_device.h"
 #include "runtime/demo.h"
 #include "ui2d/display_settings.h"
+#if !defined(_WIN32)
+#include "platform/d3d9/d3d9_vorn.h"
+#endif
 
 namespace fs = std::filesystem;
 
@@ -33,11 +38,20 @@ void onInterrupt(int) { g_interrupted = true; }
 using Clock = std::chrono::steady_clock;
 double secondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
+// The data folder that comes with the program: data/ beside it in a build
+// folder; on Windows the program's own folder, where the zip puts the data.
 std::string defaultDataDir() {
+#if defined(_WIN32)
+  wchar_t path[MAX_PATH];
+  DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  if (length == 0 || length == MAX_PATH) return ".";
+  return fs::path(path).parent_path().string();
+#else
   std::error_code error;
   fs::path exe = fs::read_symlink("/proc/self/exe", error);
   if (error) return "data";
   return (exe.parent_path() / "data").string();
+#endif
 }
 
 std::string absolute(const std::string& path) { return path.empty() ? path : fs::absolute(path).string(); }
@@ -60,18 +74,22 @@ void setMusicTime(DemoSession& session, std::int32_t timeMs) {
 }
 
 int captureSingleFrames(DemoSession& session, const CaptureOptions& options) {
-  IDirect3DDevice9* device = g_graphicsDevice->device;
   std::error_code error;
   fs::create_directories(options.outDir, error);
   auto sink = makePngSink(options.outDir, true);
-  CapturedFrame frame;
-  session.beforePresent = [&] { VornD3D_ReadPixels(device, &frame.rgba, &frame.width, &frame.height); };
+  FrameReader reader(g_graphicsDevice->device, 1);
+  std::string why;
+  if (!reader.begin(&why)) {
+    std::fprintf(stderr, "vorn-capture: %s\n", why.c_str());
+    return 1;
+  }
+  session.beforePresent = [&] { reader.queue(); };
   for (std::int32_t timeMs : options.times) {
     setMusicTime(session, timeMs);
-    frame.rgba.clear();
-    frame.timeMs = timeMs;
     session.runFrame();
-    if (frame.rgba.empty() || !sink->write(frame)) {
+    CapturedFrame frame;
+    frame.timeMs = timeMs;
+    if (!reader.take(&frame.rgba, &frame.width, &frame.height) || !sink->write(frame)) {
       std::fprintf(stderr, "vorn-capture: could not capture the frame at %d ms\n", timeMs);
       return 1;
     }
@@ -81,31 +99,37 @@ int captureSingleFrames(DemoSession& session, const CaptureOptions& options) {
 }
 
 int captureSequence(DemoSession& session, const CaptureOptions& options, std::unique_ptr<FrameSink> sink) {
-  IDirect3DDevice9* device = g_graphicsDevice->device;
   FrameWriter writer(std::move(sink), 4);
+  // Three frames in flight: a frame's copy has two more frames' drawing to
+  // finish in before it is taken.
+  FrameReader reader(g_graphicsDevice->device, 3);
+  std::string why;
+  if (!reader.begin(&why)) {
+    std::fprintf(stderr, "vorn-capture: %s\n", why.c_str());
+    return 1;
+  }
   const std::int64_t total = frameCount(options);
-  const std::size_t maxInFlight = 3;
-  std::size_t inFlight = 0;
   std::int64_t collected = 0;
   double renderSeconds = 0.0, readSeconds = 0.0;
   auto start = Clock::now();
 
-  auto collect = [&](bool wait) {
+  auto collect = [&] {
     CapturedFrame frame;
     auto begin = Clock::now();
-    bool got = VornD3D_TakeBackBufferRead(device, &frame.rgba, &frame.width, &frame.height, wait);
+    bool got = reader.take(&frame.rgba, &frame.width, &frame.height);
     readSeconds += secondsSince(begin);
     if (!got) return false;
     frame.index = collected;
     frame.timeMs = frameTimeMs(options, collected);
     ++collected;
-    --inFlight;
     writer.push(std::move(frame));
     return true;
   };
 
   session.beforePresent = [&] {
-    if (VornD3D_QueueBackBufferRead(device)) ++inFlight;
+    auto begin = Clock::now();
+    reader.queue();
+    readSeconds += secondsSince(begin);
   };
   std::int64_t rendered = 0;
   for (; rendered < total && !g_interrupted; ++rendered) {
@@ -114,9 +138,7 @@ int captureSequence(DemoSession& session, const CaptureOptions& options, std::un
     auto begin = Clock::now();
     bool goOn = session.runFrame();
     renderSeconds += secondsSince(begin);
-    while (inFlight >= maxInFlight && collect(true)) {
-    }
-    while (inFlight > 0 && collect(false)) {
+    while (reader.queued() >= reader.depth() && collect()) {
     }
     if (!options.quiet && (rendered % 10 == 0 || rendered + 1 == total))
       progressLine(rendered + 1, total, timeMs, secondsSince(start));
@@ -126,7 +148,7 @@ int captureSequence(DemoSession& session, const CaptureOptions& options, std::un
       break;
     }
   }
-  while (inFlight > 0 && collect(true)) {
+  while (reader.queued() > 0 && collect()) {
   }
   bool ok = writer.close();
   double elapsed = secondsSince(start);
@@ -157,7 +179,9 @@ int main(int argc, char** argv) {
   options.videoPath = absolute(options.videoPath);
   options.framesDir = absolute(options.framesDir);
   std::string dataDir = options.dataDir.empty() ? defaultDataDir() : options.dataDir;
-  if (chdir(dataDir.c_str()) != 0) {
+  std::error_code dataError;
+  fs::current_path(dataDir, dataError);
+  if (dataError) {
     std::fprintf(stderr, "vorn-capture: cannot enter the data folder %s\n", dataDir.c_str());
     return 1;
   }
@@ -176,14 +200,15 @@ int main(int argc, char** argv) {
     sequenceSink = makePngSink(options.framesDir, false);
   }
 
-  // Offline: no display, no audio device, no vertical sync.
+  // Offline: no audio device; on the OpenGL build no display and no
+  // vertical sync either (on Windows the real device presents as it will).
+#if !defined(_WIN32)
   setenv("SDL_VIDEODRIVER", "offscreen", 0);
-  VornFmod_EnableVirtualClock(true);
   VornD3D_SetVsync(false);
-  struct sigaction action {};
-  action.sa_handler = onInterrupt;
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
+#endif
+  VornFmod_EnableVirtualClock(true);
+  std::signal(SIGINT, onInterrupt);
+  std::signal(SIGTERM, onInterrupt);
 
   DisplaySettings settings;
   settings.width = options.width;

@@ -12,6 +12,17 @@ namespace vorn::d3d {
 template <class Interface>
 class ComObject : public Interface {
  public:
+#if defined(_WIN32)
+  // Only IUnknown is answered: Vorn never asks an object for another interface.
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** object) override {
+    if (!object) return E_POINTER;
+    *object = nullptr;
+    if (!IsEqualIID(id, IID_IUnknown)) return E_NOINTERFACE;
+    AddRef();
+    *object = static_cast<IUnknown*>(this);
+    return S_OK;
+  }
+#endif
   ULONG AddRef() override { return ++references_; }
   ULONG Release() override {
     if (references_ == 0) return 0;  // a release too many: ignore it rather than free twice

@@ -3,6 +3,11 @@
 // argument orders, constants and defaults follow Direct3D 9.
 #pragma once
 
+#if defined(_WIN32)
+// On Windows the engine talks to the real Direct3D 9.
+#include <d3d9.h>
+#else
+
 #include <cstdint>
 
 #include "platform/win32/win32.h"
@@ -51,6 +56,8 @@ enum D3DMULTISAMPLE_TYPE : DWORD {
 };
 
 enum D3DSWAPEFFECT : DWORD { D3DSWAPEFFECT_DISCARD = 1, D3DSWAPEFFECT_FLIP = 2, D3DSWAPEFFECT_COPY = 3 };
+
+enum D3DBACKBUFFER_TYPE : DWORD { D3DBACKBUFFER_TYPE_MONO = 0 };
 
 enum D3DPOOL : DWORD { D3DPOOL_DEFAULT = 0, D3DPOOL_MANAGED = 1, D3DPOOL_SYSTEMMEM = 2, D3DPOOL_SCRATCH = 3 };
 
@@ -421,6 +428,8 @@ struct IDirect3DResource9 : IUnknown {
 
 struct IDirect3DSurface9 : IDirect3DResource9 {
   virtual HRESULT GetDesc(D3DSURFACE_DESC* desc) = 0;
+  virtual HRESULT LockRect(D3DLOCKED_RECT* lockedRect, const RECT* rect, DWORD flags) = 0;
+  virtual HRESULT UnlockRect() = 0;
 };
 
 struct IDirect3DBaseTexture9 : IDirect3DResource9 {
@@ -513,6 +522,18 @@ struct IDirect3DDevice9 : IUnknown {
 
   virtual HRESULT SetRenderTarget(DWORD index, IDirect3DSurface9* surface) = 0;
   virtual HRESULT GetRenderTarget(DWORD index, IDirect3DSurface9** surface) = 0;
+
+  // Surfaces and copies between them (reading frames back).
+  virtual HRESULT GetBackBuffer(UINT swapChain, UINT backBuffer, D3DBACKBUFFER_TYPE type,
+                                IDirect3DSurface9** surface) = 0;
+  virtual HRESULT CreateRenderTarget(UINT width, UINT height, D3DFORMAT format, D3DMULTISAMPLE_TYPE multiSample,
+                                     DWORD multisampleQuality, BOOL lockable, IDirect3DSurface9** surface,
+                                     HANDLE* sharedHandle) = 0;
+  virtual HRESULT CreateOffscreenPlainSurface(UINT width, UINT height, D3DFORMAT format, D3DPOOL pool,
+                                              IDirect3DSurface9** surface, HANDLE* sharedHandle) = 0;
+  virtual HRESULT StretchRect(IDirect3DSurface9* source, const RECT* sourceRect, IDirect3DSurface9* dest,
+                              const RECT* destRect, D3DTEXTUREFILTERTYPE filter) = 0;
+  virtual HRESULT GetRenderTargetData(IDirect3DSurface9* renderTarget, IDirect3DSurface9* destSurface) = 0;
 };
 
 struct IDirect3D9 : IUnknown {
@@ -523,3 +544,5 @@ struct IDirect3D9 : IUnknown {
 };
 
 IDirect3D9* Direct3DCreate9(UINT sdkVersion);
+
+#endif  // _WIN32

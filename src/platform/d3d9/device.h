@@ -106,6 +106,17 @@ class Device final : public ComObject<IDirect3DDevice9> {
   HRESULT SetPixelShaderConstantF(UINT startRegister, const float* data, UINT vector4fCount) override;
   HRESULT SetRenderTarget(DWORD index, IDirect3DSurface9* surface) override;
   HRESULT GetRenderTarget(DWORD index, IDirect3DSurface9** surface) override;
+  // Surface copies (surface_copy.cpp).
+  HRESULT GetBackBuffer(UINT swapChain, UINT backBuffer, D3DBACKBUFFER_TYPE type,
+                        IDirect3DSurface9** surface) override;
+  HRESULT CreateRenderTarget(UINT width, UINT height, D3DFORMAT format, D3DMULTISAMPLE_TYPE multiSample,
+                             DWORD multisampleQuality, BOOL lockable, IDirect3DSurface9** surface,
+                             HANDLE* sharedHandle) override;
+  HRESULT CreateOffscreenPlainSurface(UINT width, UINT height, D3DFORMAT format, D3DPOOL pool,
+                                      IDirect3DSurface9** surface, HANDLE* sharedHandle) override;
+  HRESULT StretchRect(IDirect3DSurface9* source, const RECT* sourceRect, IDirect3DSurface9* dest,
+                      const RECT* destRect, D3DTEXTUREFILTERTYPE filter) override;
+  HRESULT GetRenderTargetData(IDirect3DSurface9* renderTarget, IDirect3DSurface9* destSurface) override;
 
   // ---- for the rest of the platform layer ----
   const ContextRef& context() const { return context_; }
@@ -118,6 +129,7 @@ class Device final : public ComObject<IDirect3DDevice9> {
   const RenderTarget& renderTarget() const { return target_; }
   const RenderTarget& backBufferTarget() const { return backBuffer_; }
   D3DFORMAT backBufferFormat() const { return backBufferFormat_; }
+  D3DMULTISAMPLE_TYPE backBufferSamples() const { return parameters_.MultiSampleType; }
   // Switches drawing to another target; the viewport becomes the whole target.
   void setRenderTarget(const RenderTarget& target);
   bool inScene() const { return inScene_; }
@@ -129,6 +141,9 @@ class Device final : public ComObject<IDirect3DDevice9> {
   void forgetBuffer(GLuint buffer);
   // A texture is being deleted: drops the framebuffers that draw into it.
   void forgetTexture(std::uint64_t textureId);
+  // The framebuffer that holds a render-target surface (the back buffer's,
+  // or one kept for a texture level); 0 when none can be made.
+  GLuint framebufferOf(Surface* surface);
   // Reads the current target as RGBA8, top row first.
   bool readPixels(std::vector<std::uint8_t>* rgba, int* width, int* height);
   bool queueBackBufferRead();

@@ -73,6 +73,7 @@ HRESULT Surface::GetDesc(D3DSURFACE_DESC* desc) {
   desc->Type = D3DRTYPE_SURFACE;
   desc->Usage = D3DUSAGE_RENDERTARGET;
   desc->Pool = D3DPOOL_DEFAULT;
+  desc->MultiSampleType = device_->backBufferSamples();
   desc->Width = back.width;
   desc->Height = back.height;
   return D3D_OK;

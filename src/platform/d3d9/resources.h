@@ -26,6 +26,9 @@ class Surface final : public IDirect3DSurface9 {
   HRESULT GetDevice(IDirect3DDevice9** device) override;
   D3DRESOURCETYPE GetType() override { return D3DRTYPE_SURFACE; }
   HRESULT GetDesc(D3DSURFACE_DESC* desc) override;
+  // A texture's surface locks as the texture level does; the back buffer does not lock.
+  HRESULT LockRect(D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags) override;
+  HRESULT UnlockRect() override;
 
   BaseTextureImpl* texture() const { return texture_; }  // null for the back buffer
   UINT level() const { return level_; }
@@ -69,6 +72,7 @@ class BaseTextureImpl {
   void upload(UINT face, UINT level, const void* pixels);
 
  protected:
+  friend class Surface;
   HRESULT lock(UINT face, UINT level, D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags);
   HRESULT unlock(UINT face, UINT level);
   GLenum faceTarget(UINT face) const;

@@ -1,8 +1,8 @@
 // SetRenderTarget: drawing into a level of a render-target texture (or back
-// into the back buffer). Each texture surface drawn into gets a framebuffer
-// object of its own, kept until the texture goes; it shares the back
-// buffer's depth buffer, as Direct3D keeps the depth-stencil surface across
-// a change of render target.
+// into the back buffer). Each texture surface drawn into or copied from gets
+// a framebuffer object of its own, kept until the texture goes; it shares
+// the back buffer's depth buffer, as Direct3D keeps the depth-stencil
+// surface across a change of render target.
 #include "platform/d3d9/device.h"
 
 namespace vorn::d3d {
@@ -18,30 +18,9 @@ HRESULT Device::SetRenderTarget(DWORD index, IDirect3DSurface9* surface) {
     holdTarget(nullptr);
     return D3D_OK;
   }
-  if (!(texture->usage() & D3DUSAGE_RENDERTARGET) || !texture->valid()) return D3DERR_INVALIDCALL;
-  const SurfaceKey key{texture->id(), impl->level(), impl->face()};
-  GLuint& framebuffer = surfaceFramebuffers_[key];
-  if (!framebuffer) {
-    flush();
-    glGenFramebuffers(1, &framebuffer);
-    gl().bindFramebuffer(GL_FRAMEBUFFER, framebuffer);
-    const GLenum target =
-        texture->target() == GL_TEXTURE_CUBE_MAP ? GL_TEXTURE_CUBE_MAP_POSITIVE_X + impl->face() : GL_TEXTURE_2D;
-    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, target, texture->name(),
-                           static_cast<GLint>(impl->level()));
-    // A multisampled depth buffer cannot go with a texture: such targets draw without depth.
-    if (backDepth_) {
-      const GLenum point =
-          parameters_.AutoDepthStencilFormat == D3DFMT_D24S8 ? GL_DEPTH_STENCIL_ATTACHMENT : GL_DEPTH_ATTACHMENT;
-      glFramebufferRenderbuffer(GL_FRAMEBUFFER, point, GL_RENDERBUFFER, backDepth_);
-    }
-    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
-      glDeleteFramebuffers(1, &framebuffer);
-      gl().framebufferDeleted(framebuffer);
-      surfaceFramebuffers_.erase(key);
-      return D3DERR_INVALIDCALL;
-    }
-  }
+  if (!(texture->usage() & D3DUSAGE_RENDERTARGET)) return D3DERR_INVALIDCALL;
+  const GLuint framebuffer = framebufferOf(impl);
+  if (!framebuffer) return D3DERR_INVALIDCALL;
   RenderTarget drawn;
   drawn.framebuffer = drawn.readFramebuffer = framebuffer;
   drawn.width = texture->levelWidth(impl->level());
@@ -50,6 +29,36 @@ HRESULT Device::SetRenderTarget(DWORD index, IDirect3DSurface9* surface) {
   setRenderTarget(drawn);
   holdTarget(surface);
   return D3D_OK;
+}
+
+GLuint Device::framebufferOf(Surface* surface) {
+  BaseTextureImpl* texture = surface->texture();
+  if (!texture) return backBuffer_.framebuffer;
+  if (!texture->valid()) return 0;
+  const SurfaceKey key{texture->id(), surface->level(), surface->face()};
+  auto found = surfaceFramebuffers_.find(key);
+  if (found != surfaceFramebuffers_.end()) return found->second;
+  flush();
+  GLuint framebuffer = 0;
+  glGenFramebuffers(1, &framebuffer);
+  gl().bindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+  const GLenum target =
+      texture->target() == GL_TEXTURE_CUBE_MAP ? GL_TEXTURE_CUBE_MAP_POSITIVE_X + surface->face() : GL_TEXTURE_2D;
+  glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, target, texture->name(),
+                         static_cast<GLint>(surface->level()));
+  // A multisampled depth buffer cannot go with a texture: such targets draw without depth.
+  if (backDepth_) {
+    const GLenum point =
+        parameters_.AutoDepthStencilFormat == D3DFMT_D24S8 ? GL_DEPTH_STENCIL_ATTACHMENT : GL_DEPTH_ATTACHMENT;
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, point, GL_RENDERBUFFER, backDepth_);
+  }
+  if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+    glDeleteFramebuffers(1, &framebuffer);
+    gl().framebufferDeleted(framebuffer);
+    return 0;
+  }
+  surfaceFramebuffers_[key] = framebuffer;
+  return framebuffer;
 }
 
 // The device keeps a reference to the texture it draws into, as Direct3D

@@ -3,6 +3,12 @@
 // table, meshes, texture loading and render-to-surface.
 #pragma once
 
+#if defined(_WIN32)
+// On Windows the declarations are the real D3DX 9 headers'; the
+// implementation is still ours (src/platform/d3dx9), over the real Direct3D 9.
+#include <d3dx9.h>
+#else
+
 #include <cstddef>
 
 #include "platform/d3d9/d3d9.h"
@@ -158,3 +164,5 @@ struct ID3DXRenderToSurface : IUnknown {
 HRESULT D3DXCreateRenderToSurface(IDirect3DDevice9* device, UINT width, UINT height, D3DFORMAT format,
                                   BOOL depthStencil, D3DFORMAT depthStencilFormat,
                                   ID3DXRenderToSurface** renderToSurface);
+
+#endif  // _WIN32

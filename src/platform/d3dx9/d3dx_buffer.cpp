@@ -1,12 +1,12 @@
 // ID3DXBuffer: a reference-counted block of bytes.
 #include <vector>
 
-#include "platform/d3d9/com_object.h"
 #include "platform/d3dx9/d3dx9.h"
+#include "platform/d3dx9/d3dx_interfaces.h"
 
 namespace {
 
-class Buffer final : public vorn::d3d::ComObject<ID3DXBuffer> {
+class Buffer final : public vorn::d3dx::BufferMethods {
  public:
   explicit Buffer(DWORD size) : bytes_(size, 0) {}
   void* GetBufferPointer() override { return bytes_.empty() ? nullptr : bytes_.data(); }

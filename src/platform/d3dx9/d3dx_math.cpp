@@ -5,6 +5,8 @@
 
 #include "platform/d3dx9/d3dx9.h"
 
+// The real D3DX headers define the constructors and D3DXMatrixIdentity inline.
+#if !defined(_WIN32)
 D3DXMATRIX::D3DXMATRIX(const float* values) { std::memcpy(&_11, values, sizeof(float) * 16); }
 
 D3DXMATRIX::D3DXMATRIX(float m11, float m12, float m13, float m14, float m21, float m22, float m23, float m24,
@@ -19,6 +21,7 @@ D3DXMATRIX* D3DXMatrixIdentity(D3DXMATRIX* out) {
   *out = D3DXMATRIX(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1);
   return out;
 }
+#endif
 
 D3DXMATRIX* D3DXMatrixMultiply(D3DXMATRIX* out, const D3DXMATRIX* m1, const D3DXMATRIX* m2) {
   D3DXMATRIX result;  // out may alias either operand

@@ -9,13 +9,25 @@
 #include <map>
 #include <vector>
 
-#include "platform/d3d9/com_object.h"
-#include "platform/d3d9/formats.h"
 #include "platform/d3dx9/d3dx9.h"
+#include "platform/d3dx9/d3dx_interfaces.h"
 
 namespace {
 
-class Mesh final : public vorn::d3d::ComObject<ID3DXMesh> {
+// Bytes of one declaration element (0 for types meshes do not take).
+int elementSize(BYTE type) {
+  switch (type) {
+    case D3DDECLTYPE_FLOAT1: return 4;
+    case D3DDECLTYPE_FLOAT2: return 8;
+    case D3DDECLTYPE_FLOAT3: return 12;
+    case D3DDECLTYPE_FLOAT4: return 16;
+    case D3DDECLTYPE_D3DCOLOR:
+    case D3DDECLTYPE_UBYTE4: return 4;
+    default: return 0;
+  }
+}
+
+class Mesh final : public vorn::d3dx::MeshMethods {
  public:
   Mesh(IDirect3DDevice9* device, DWORD faces, DWORD vertices, DWORD options)
       : device_(device), faces_(faces), vertices_(vertices), options_(options) {
@@ -27,7 +39,7 @@ class Mesh final : public vorn::d3d::ComObject<ID3DXMesh> {
     stride_ = 0;
     for (; count < MAXD3DDECLLENGTH && declaration[count].Stream != 0xFF; ++count) {
       const D3DVERTEXELEMENT9& e = declaration[count];
-      const int size = vorn::d3d::declTypeSize(e.Type);
+      const int size = elementSize(e.Type);
       if (size == 0) return D3DERR_INVALIDCALL;
       if (e.Stream == 0) stride_ = std::max<DWORD>(stride_, static_cast<DWORD>(e.Offset + size));
     }

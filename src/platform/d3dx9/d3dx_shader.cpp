@@ -11,13 +11,13 @@
 #include <string>
 #include <vector>
 
-#include "platform/d3d9/com_object.h"
 #include "platform/d3dx9/d3dx9.h"
+#include "platform/d3dx9/d3dx_interfaces.h"
 #include "platform/hlsl/hlsl.h"
 
 namespace {
 
-class ConstantTable final : public vorn::d3d::ComObject<ID3DXConstantTable> {
+class ConstantTable final : public vorn::d3dx::ConstantTableMethods {
  public:
   ConstantTable(hlsl::Stage stage, std::vector<hlsl::Constant> constants)
       : stage_(stage), constants_(std::move(constants)) {}
@@ -167,6 +167,13 @@ HRESULT D3DXCompileShader(const char* srcData, UINT srcDataLen, const D3DXMACRO*
     if (errorMsgs) textBuffer(result.messages.empty() ? "error: the shader did not compile" : result.messages, errorMsgs);
     return E_FAIL;
   }
+#if defined(_WIN32)
+  // The real Direct3D 9 takes vs_2_0 / ps_2_0 token streams, and the code
+  // buffer here is the compiler's own program for the OpenGL build: handing
+  // it to CreateVertexShader would be a success that is not one.
+  if (errorMsgs) textBuffer("error: this build emits no Direct3D 9 shader bytecode for " + std::string(profile), errorMsgs);
+  return E_FAIL;
+#endif
   if (errorMsgs && !result.messages.empty()) textBuffer(result.messages, errorMsgs);  // warnings
   if (shader) {
     const std::vector<std::uint8_t> code = hlsl::serialize(result.program);

@@ -28,28 +28,11 @@ std::unique_ptr<DevicePlayback> DevicePlayback::open(OggVorbis_File* file, std::
   playback->outChannels_ = info->channels == 1 ? 1 : 2;
   playback->length_ = lengthFrames;
 
-  SDL_AudioSpec wanted{};
-  wanted.freq = static_cast<int>(info->rate);
-  wanted.format = AUDIO_F32SYS;
-  wanted.channels = static_cast<Uint8>(playback->outChannels_);
-  wanted.samples = kCallbackFrames;
-  wanted.callback = &DevicePlayback::callbackEntry;
-  wanted.userdata = playback.get();
-  // SDL converts to whatever the hardware wants, so the callback always
-  // sees the stream's own rate and channels.
-  playback->device_ = SDL_OpenAudioDevice(nullptr, 0, &wanted, &playback->spec_, 0);
-  if (playback->device_ == 0) {
-    if (error) *error = SDL_GetError();
-    return nullptr;
-  }
-  // A buffer handed over is heard after what the device still holds: one
-  // more buffer on real outputs; the dummy and disk drivers take each
-  // buffer at once and then wait its length.
-  const char* driver = SDL_GetCurrentAudioDriver();
-  bool immediate = driver && (std::strcmp(driver, "dummy") == 0 || std::strcmp(driver, "disk") == 0);
-  playback->latency_ = immediate ? 0 : playback->spec_.samples;
-  playback->clock_.configure(playback->rate_, static_cast<std::int64_t>(SDL_GetPerformanceFrequency()),
-                             playback->latency_, playback->spec_.samples);
+  playback->output_ = AudioOutput::open(static_cast<int>(info->rate), playback->outChannels_, kCallbackFrames,
+                                        &DevicePlayback::callbackEntry, playback.get(), error);
+  if (!playback->output_) return nullptr;
+  playback->clock_.configure(playback->rate_, audioCounterFrequency(), playback->output_->latencyFrames(),
+                             playback->output_->callbackFrames());
   playback->clock_.setLength(lengthFrames);
 
   playback->ringFrames_ = kRingFrames;
@@ -59,22 +42,22 @@ std::unique_ptr<DevicePlayback> DevicePlayback::open(OggVorbis_File* file, std::
 }
 
 DevicePlayback::~DevicePlayback() {
-  // The decoder first (it may lock the device), then the device: after
-  // SDL_CloseAudioDevice no callback runs, and the ring can go.
+  // The decoder first (it may lock the output), then the output: once it
+  // is closed no callback runs, and the ring can go.
   {
     std::lock_guard<std::mutex> lock(mutex_);
     quit_ = true;
   }
   wake_.notify_all();
   if (decoder_.joinable()) decoder_.join();
-  if (device_) SDL_CloseAudioDevice(device_);
+  output_.reset();
 }
 
 void DevicePlayback::playFrom(std::int64_t frame) {
   frame = std::clamp<std::int64_t>(frame, 0, length_);
   // With the callback locked out: silence until the decoder has sought, and
   // the clock holds at the new frame until that audio is taken.
-  SDL_LockAudioDevice(device_);
+  output_->lock();
   seeking_ = true;
   clock_.start(frame);
   {
@@ -82,23 +65,21 @@ void DevicePlayback::playFrom(std::int64_t frame) {
     seekPending_ = true;
     seekTarget_ = frame;
   }
-  SDL_UnlockAudioDevice(device_);
+  output_->unlock();
   wake_.notify_all();
-  SDL_PauseAudioDevice(device_, 0);
+  output_->start();
 }
 
 std::int64_t DevicePlayback::positionFrames() {
-  return clock_.position(static_cast<std::int64_t>(SDL_GetPerformanceCounter()));
+  return clock_.position(audioCounter());
 }
 
-void DevicePlayback::callbackEntry(void* self, Uint8* stream, int bytes) {
-  auto* playback = static_cast<DevicePlayback*>(self);
-  int frames = bytes / static_cast<int>(sizeof(float)) / playback->outChannels_;
-  playback->callback(reinterpret_cast<float*>(stream), frames);
+void DevicePlayback::callbackEntry(void* self, float* out, int frames) {
+  static_cast<DevicePlayback*>(self)->callback(out, frames);
 }
 
 void DevicePlayback::callback(float* out, int frames) {
-  std::int64_t now = static_cast<std::int64_t>(SDL_GetPerformanceCounter());
+  std::int64_t now = audioCounter();
   std::memset(out, 0, static_cast<std::size_t>(frames) * outChannels_ * sizeof(float));
   if (seeking_) return;
   std::int64_t read = read_.load(std::memory_order_relaxed);
@@ -170,11 +151,11 @@ void DevicePlayback::decoderLoop() {
       written_.store(0);
       ringStart_ = at < 0 ? 0 : at;
       endOfStream_.store(!decode(ringFrames_ / 2), std::memory_order_release);
-      SDL_LockAudioDevice(device_);
+      output_->lock();
       lock.lock();
       if (!seekPending_) seeking_ = false;  // else a newer seek starts over
       lock.unlock();
-      SDL_UnlockAudioDevice(device_);
+      output_->unlock();
       lock.lock();
       continue;
     }

@@ -1,9 +1,8 @@
-// One Ogg Vorbis stream playing on an SDL audio device: a decoder thread
-// fills a ring buffer that the audio callback empties, and the callback
-// drives the MusicClock that gives the channel position.
+// One Ogg Vorbis stream playing on an audio output: a decoder thread fills
+// a ring buffer that the output's callback empties, and the callback drives
+// the MusicClock that gives the channel position.
 #pragma once
 
-#include <SDL.h>
 #include <vorbis/vorbisfile.h>
 
 #include <atomic>
@@ -15,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/fmod/audio_output.h"
 #include "platform/fmod/music_clock.h"
 
 namespace vorn::fmod {
@@ -36,12 +36,12 @@ class DevicePlayback {
   std::int64_t rate() const { return rate_; }
 
   // What the device was opened with, for tools.
-  int callbackFrames() const { return static_cast<int>(spec_.samples); }
-  std::int64_t latencyFrames() const { return latency_; }
+  int callbackFrames() const { return output_->callbackFrames(); }
+  std::int64_t latencyFrames() const { return output_->latencyFrames(); }
 
  private:
   DevicePlayback() = default;
-  static void callbackEntry(void* self, Uint8* stream, int bytes);
+  static void callbackEntry(void* self, float* out, int frames);
   void callback(float* out, int frames);
   void decoderLoop();
   // Decodes up to `frames` frames into the ring; false at the end of the stream.
@@ -52,9 +52,7 @@ class DevicePlayback {
   int inChannels_ = 2;
   int outChannels_ = 2;
   std::int64_t length_ = 0;
-  std::int64_t latency_ = 0;
-  SDL_AudioDeviceID device_ = 0;
-  SDL_AudioSpec spec_{};
+  std::unique_ptr<AudioOutput> output_;
   MusicClock clock_;
 
   // Single producer (decoder), single consumer (callback). Counts only grow,

@@ -1,7 +1,8 @@
-// The FMOD Ex flat functions Vorn uses, over SDL2 audio and libvorbisfile.
+// The FMOD Ex flat functions Vorn uses, over an audio output (audio_output.h)
+// and libvorbisfile.
 //
 // A channel's position comes from one of three clocks:
-// - Device: the stream plays on an SDL audio device (see MusicClock);
+// - Device: the stream plays on an audio device (see MusicClock);
 // - WallClock: no device could be opened, or the file could not be read:
 //   the position runs with real time from PlaySound, so the show still runs;
 // - Virtual: offline tools set the position themselves, no device is used.
@@ -9,8 +10,6 @@
 // Where something fails, the result code says so, and the handles still work
 // in the degraded mode: a stream whose file is missing is a silent sound that
 // plays on the wall clock; a channel without a device runs on the wall clock.
-#include <cstdlib>
-#include <SDL.h>
 #include <vorbis/vorbisfile.h>
 
 #include <algorithm>
@@ -18,6 +17,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <mutex>
 #include <map>
@@ -148,7 +148,7 @@ struct Channel {
 struct System {
   std::uintptr_t handle = 0;
   bool initialized = false;
-  bool audioStarted = false;  // SDL audio subsystem taken by Init
+  bool audioStarted = false;  // audio subsystem taken by Init
   bool audioFailed = false;
   bool virtualClock = false;
   int maxChannels = 0;
@@ -188,7 +188,7 @@ void dropSound(System* system, Sound* sound) {
 void closeSystem(System* system) {
   while (!system->channels.empty()) dropChannel(system, system->channels.front().get());
   while (!system->sounds.empty()) dropSound(system, system->sounds.front().get());
-  if (system->audioStarted) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  if (system->audioStarted) stopAudio();
   system->audioStarted = false;
   system->audioFailed = false;
   system->initialized = false;
@@ -260,10 +260,11 @@ FMOD_RESULT FMOD_System_Init(FMOD_SYSTEM* handle, int maxChannels, FMOD_INITFLAG
   system->maxChannels = maxChannels;
   system->initialized = true;
   if (system->virtualClock) return FMOD_OK;
-  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+  std::string error;
+  if (!startAudio(&error)) {
     // Still usable: channels run on the wall clock.
     std::fprintf(stderr, "FMOD_System_Init: no audio (%s); the music position follows the clock\n",
-                 SDL_GetError());
+                 error.c_str());
     system->audioFailed = true;
     return FMOD_ERR_OUTPUT_INIT;
   }

@@ -1,6 +1,7 @@
 // Our own stand-in for the ten FMOD Ex flat functions Vorn calls: stream one
 // Ogg Vorbis file, play it, read and set the channel position. Implemented
-// over SDL2 audio and libvorbisfile with a decoder thread.
+// over an audio output (SDL audio, or waveOut on Windows) and libvorbisfile
+// with a decoder thread.
 #pragma once
 
 #include <cstdint>

@@ -3,6 +3,11 @@
 // Names, argument orders, constants and meanings follow Win32.
 #pragma once
 
+#if defined(_WIN32)
+// On Windows the engine talks to the real Win32.
+#include <windows.h>
+#else
+
 #include <cstdint>
 
 // ---- basic types -----------------------------------------------------------
@@ -322,3 +327,5 @@ void Sleep(DWORD milliseconds);
 
 // Windows entry point; the platform's main() calls it.
 int WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCommand);
+
+#endif  // _WIN32
