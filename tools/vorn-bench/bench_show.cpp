@@ -3,7 +3,8 @@
 // step through the demo's own frame loop (virtual music clock, no vertical
 // sync) and reports per frame: wall time, process CPU time (the software
 // renderer's threads included), OpenGL draws and every OpenGL call the
-// Direct3D 9 stand-in made.
+// Direct3D 9 stand-in made. A block with several windows (block2's
+// transitions) gets one row over all of them.
 #include <unistd.h>
 
 #include <algorithm>
@@ -38,9 +39,9 @@ struct ShowOptions {
   std::string dataDir;
 };
 
-struct WindowResult {
+struct BlockResult {
   std::string block;
-  std::int32_t startMs = 0, endMs = 0;
+  std::vector<std::pair<std::int32_t, std::int32_t>> windows;  // start and end, ms
   int frames = 0;
   double wallMs = 0, cpuMs = 0;
   std::uint64_t draws = 0, glCalls = 0;
@@ -97,17 +98,16 @@ std::vector<BlockSpec> windowsToRun(const std::string& only) {
   return windows;
 }
 
-WindowResult runWindow(DemoSession& session, const BlockSpec& spec, const ShowOptions& options) {
+// Renders one window of a block, adding to its result.
+void runWindow(DemoSession& session, const BlockSpec& spec, const ShowOptions& options, BlockResult& result) {
   IDirect3DDevice9* device = g_graphicsDevice->device;
-  WindowResult result;
-  result.block = spec.className;
-  result.startMs = spec.startMs;
-  result.endMs = spec.endMs;
+  result.windows.emplace_back(spec.startMs, spec.endMs);
+  const int framesBefore = result.frames;
   const auto wallStart = std::chrono::steady_clock::now();
   const double cpuStart = processCpuMs();
   // The music never runs before 0 ms.
   for (std::int32_t t = std::max(spec.startMs, 0); t < spec.endMs; t += options.stepMs) {
-    if (options.maxFrames && result.frames == options.maxFrames) break;
+    if (options.maxFrames && result.frames - framesBefore == options.maxFrames) break;
     VornFmod_SetVirtualPosition(static_cast<unsigned int>(t));
     session.timeline.musicTimeMs = t;
     VornD3D_ResetGLCallCount();
@@ -123,23 +123,34 @@ WindowResult runWindow(DemoSession& session, const BlockSpec& spec, const ShowOp
   std::vector<std::uint8_t> pixels;
   int w = 0, h = 0;
   VornD3D_ReadPixels(device, &pixels, &w, &h);
-  result.wallMs = wallMsSince(wallStart);
-  result.cpuMs = processCpuMs() - cpuStart;
-  return result;
+  result.wallMs += wallMsSince(wallStart);
+  result.cpuMs += processCpuMs() - cpuStart;
+}
+
+std::string windowList(const BlockResult& r, const char* separator) {
+  std::string text;
+  for (const auto& [start, end] : r.windows) {
+    if (!text.empty()) text += separator;
+    text += std::to_string(start) + ".." + std::to_string(end);
+  }
+  return text;
 }
 
 double perFrame(double total, int frames) { return frames ? total / frames : 0.0; }
 
-void printJson(const ShowOptions& options, const std::vector<WindowResult>& results) {
+void printJson(const ShowOptions& options, const std::vector<BlockResult>& results) {
   std::printf("{\n  \"size\": \"%dx%d\",\n  \"stepMs\": %d,\n  \"blocks\": [\n", options.width, options.height,
               options.stepMs);
   for (std::size_t i = 0; i < results.size(); ++i) {
-    const WindowResult& r = results[i];
+    const BlockResult& r = results[i];
+    std::string windows;
+    for (const auto& [start, end] : r.windows)
+      windows += (windows.empty() ? "[" : ", [") + std::to_string(start) + ", " + std::to_string(end) + "]";
     std::printf(
-        "    {\"block\": \"%s\", \"startMs\": %d, \"endMs\": %d, \"frames\": %d, \"wallMsPerFrame\": %.3f, "
+        "    {\"block\": \"%s\", \"windows\": [%s], \"frames\": %d, \"wallMsPerFrame\": %.3f, "
         "\"cpuMsPerFrame\": %.3f, \"drawsPerFrame\": %.1f, \"glCallsPerFrame\": %.1f, \"glCallsPerDraw\": %.2f, "
         "\"maxGlCallsPerFrame\": %llu, \"glCalls\": %llu, \"draws\": %llu}%s\n",
-        r.block.c_str(), r.startMs, r.endMs, r.frames, perFrame(r.wallMs, r.frames), perFrame(r.cpuMs, r.frames),
+        r.block.c_str(), windows.c_str(), r.frames, perFrame(r.wallMs, r.frames), perFrame(r.cpuMs, r.frames),
         perFrame(static_cast<double>(r.draws), r.frames), perFrame(static_cast<double>(r.glCalls), r.frames),
         r.draws ? static_cast<double>(r.glCalls) / static_cast<double>(r.draws) : 0.0,
         static_cast<unsigned long long>(r.maxGlCalls), static_cast<unsigned long long>(r.glCalls),
@@ -148,16 +159,16 @@ void printJson(const ShowOptions& options, const std::vector<WindowResult>& resu
   std::printf("  ]\n}\n");
 }
 
-void printTable(const ShowOptions& options, const std::vector<WindowResult>& results) {
+void printTable(const ShowOptions& options, const std::vector<BlockResult>& results) {
   std::printf("show: %dx%d, one frame every %d ms of music\n", options.width, options.height, options.stepMs);
-  std::printf("  %-14s %-16s %6s %9s %9s %8s %9s %9s\n", "block", "window ms", "frames", "wall ms", "CPU ms",
-              "draws", "GL calls", "per draw");
-  for (const WindowResult& r : results) {
-    const std::string window = std::to_string(r.startMs) + ".." + std::to_string(r.endMs);
-    std::printf("  %-14s %-16s %6d %9.2f %9.2f %8.1f %9.1f %9.2f\n", r.block.c_str(), window.c_str(), r.frames,
+  std::printf("  %-14s %6s %9s %9s %8s %9s %9s  %s\n", "block", "frames", "wall ms", "CPU ms", "draws", "GL calls",
+              "per draw", "windows (ms of music)");
+  for (const BlockResult& r : results) {
+    std::printf("  %-14s %6d %9.2f %9.2f %8.1f %9.1f %9.2f  %s\n", r.block.c_str(), r.frames,
                 perFrame(r.wallMs, r.frames), perFrame(r.cpuMs, r.frames),
                 perFrame(static_cast<double>(r.draws), r.frames), perFrame(static_cast<double>(r.glCalls), r.frames),
-                r.draws ? static_cast<double>(r.glCalls) / static_cast<double>(r.draws) : 0.0);
+                r.draws ? static_cast<double>(r.glCalls) / static_cast<double>(r.draws) : 0.0,
+                windowList(r, ", ").c_str());
   }
   std::printf("  (per frame; \"per draw\" is OpenGL calls per OpenGL draw)\n");
 }
@@ -194,12 +205,21 @@ int runShow(const std::vector<std::string>& args) {
     std::fprintf(stderr, "show: the show could not start\n");
     return 1;
   }
-  std::vector<WindowResult> results;
+  // One row per block, in the order the music first reaches it.
+  std::vector<BlockResult> results;
   for (const BlockSpec& spec : windows) {
-    results.push_back(runWindow(session, spec, options));
-    const WindowResult& r = results.back();
-    std::fprintf(stderr, "show: %-14s %6d..%-6d %4d frames, %.1f ms CPU per frame\n", r.block.c_str(), r.startMs,
-                 r.endMs, r.frames, perFrame(r.cpuMs, r.frames));
+    auto row = std::find_if(results.begin(), results.end(),
+                            [&](const BlockResult& r) { return r.block == spec.className; });
+    if (row == results.end()) {
+      results.push_back(BlockResult{});
+      results.back().block = spec.className;
+      row = results.end() - 1;
+    }
+    const int framesBefore = row->frames;
+    const double cpuBefore = row->cpuMs;
+    runWindow(session, spec, options, *row);
+    std::fprintf(stderr, "show: %-14s %6d..%-6d %4d frames, %.1f ms CPU per frame\n", spec.className, spec.startMs,
+                 spec.endMs, row->frames - framesBefore, perFrame(row->cpuMs - cpuBefore, row->frames - framesBefore));
   }
   session.shutdown();
   destroyGlobalFramework();

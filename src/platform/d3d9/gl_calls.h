@@ -130,6 +130,8 @@ inline std::uint64_t glCallCount = 0;
 #define glGenVertexArrays(...) VORN_COUNTED_GL(glGenVertexArrays, __VA_ARGS__)
 #undef glGenerateMipmap
 #define glGenerateMipmap(...) VORN_COUNTED_GL(glGenerateMipmap, __VA_ARGS__)
+#undef glGetActiveUniform
+#define glGetActiveUniform(...) VORN_COUNTED_GL(glGetActiveUniform, __VA_ARGS__)
 #undef glGetError
 #define glGetError(...) VORN_COUNTED_GL(glGetError, __VA_ARGS__)
 #undef glGetFloatv

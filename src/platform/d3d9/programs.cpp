@@ -1,6 +1,7 @@
 #include "platform/d3d9/programs.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -146,8 +147,54 @@ GLuint ProgramCache::shaderObject(const ProgramKey& key, GLenum stage, const std
 
 namespace {
 
-void locate(GLuint program, const char* name, CachedUniform* uniform) {
-  uniform->location = glGetUniformLocation(program, name);
+// The uniform a program's active uniform of this name feeds, or null.
+CachedUniform* uniformNamed(LinkedProgram* p, const std::string& name) {
+  static const struct {
+    const char* name;
+    CachedUniform LinkedProgram::*member;
+  } table[] = {
+      {"vorn_ClipAdjust", &LinkedProgram::clipAdjust},    {"vorn_PixelAdjust", &LinkedProgram::pixelAdjust},
+      {"vorn_AlphaTest", &LinkedProgram::alphaTest},      {"vorn_ff_WorldView", &LinkedProgram::worldView},
+      {"vorn_ff_Projection", &LinkedProgram::projection}, {"vorn_ff_Viewport", &LinkedProgram::viewport},
+      {"vorn_ff_DepthRange", &LinkedProgram::depthRange}, {"vorn_ff_Fog", &LinkedProgram::fog},
+      {"vorn_ff_Point", &LinkedProgram::point},           {"vorn_ff_PointScale", &LinkedProgram::pointScale},
+      {"vorn_ff_TFactor", &LinkedProgram::tfactor},       {"vorn_ff_FogColor", &LinkedProgram::fogColor},
+      {"vorn_ff_AlphaRef", &LinkedProgram::alphaRef},     {"vorn_ff_StageConstant", &LinkedProgram::stageConstants},
+  };
+  for (const auto& entry : table)
+    if (name == entry.name) return &(p->*entry.member);
+  return nullptr;
+}
+
+// Finds the locations of the uniforms the program really uses (the
+// compiler drops the others), and points sampler register sN at texture
+// unit N.
+void locateUniforms(GLuint program, LinkedProgram* p, GLState& state) {
+  GLint count = 0;
+  glGetProgramiv(program, GL_ACTIVE_UNIFORMS, &count);
+  for (GLint i = 0; i < count; ++i) {
+    char buffer[64];
+    GLsizei length = 0;
+    GLint size = 0;
+    GLenum type = 0;
+    glGetActiveUniform(program, static_cast<GLuint>(i), sizeof buffer, &length, &size, &type, buffer);
+    std::string name(buffer, static_cast<std::size_t>(std::max<GLsizei>(length, 0)));
+    if (name.size() > 3 && name.compare(name.size() - 3, 3, "[0]") == 0) name.resize(name.size() - 3);
+    const GLint location = glGetUniformLocation(program, name.c_str());
+    if (name == "vorn_c") {
+      p->vertexRegisters = location;
+    } else if (name == "vorn_pc") {
+      p->pixelRegisters = location;
+    } else if (name.rfind("vorn_s", 0) == 0 && name.size() > 6 && std::isdigit(static_cast<unsigned char>(name[6]))) {
+      const int unit = std::atoi(name.c_str() + 6);
+      if (unit < 0 || unit >= 16) continue;
+      state.useProgram(program);
+      glUniform1i(location, unit);
+      p->samplerUnits |= static_cast<std::uint16_t>(1u << unit);
+    } else if (CachedUniform* uniform = uniformNamed(p, name)) {
+      uniform->location = location;
+    }
+  }
 }
 
 }  // namespace
@@ -216,33 +263,9 @@ LinkedProgram* ProgramCache::get(const ProgramKey& key, const ShaderCode* vertex
   }
   p->program = program;
   p->ok = true;
-  p->vertexRegisters = glGetUniformLocation(program, "vorn_c");
-  p->pixelRegisters = glGetUniformLocation(program, "vorn_pc");
   p->vertexRegisterCount = vertexShader ? vertexShader->program.floatRegisterCount : 0;
   p->pixelRegisterCount = pixelShader ? pixelShader->program.floatRegisterCount : 0;
-  locate(program, "vorn_ClipAdjust", &p->clipAdjust);
-  locate(program, "vorn_PixelAdjust", &p->pixelAdjust);
-  locate(program, "vorn_AlphaTest", &p->alphaTest);
-  locate(program, "vorn_ff_WorldView", &p->worldView);
-  locate(program, "vorn_ff_Projection", &p->projection);
-  locate(program, "vorn_ff_Viewport", &p->viewport);
-  locate(program, "vorn_ff_DepthRange", &p->depthRange);
-  locate(program, "vorn_ff_Fog", &p->fog);
-  locate(program, "vorn_ff_Point", &p->point);
-  locate(program, "vorn_ff_PointScale", &p->pointScale);
-  locate(program, "vorn_ff_TFactor", &p->tfactor);
-  locate(program, "vorn_ff_FogColor", &p->fogColor);
-  locate(program, "vorn_ff_AlphaRef", &p->alphaRef);
-  locate(program, "vorn_ff_StageConstant", &p->stageConstants);
-  // Sampler register sN reads texture unit N.
-  state.useProgram(program);
-  for (int unit = 0; unit < 16; ++unit) {
-    const std::string name = "vorn_s" + std::to_string(unit);
-    GLint sampler = glGetUniformLocation(program, name.c_str());
-    if (sampler < 0) continue;
-    glUniform1i(sampler, unit);
-    p->samplerUnits |= static_cast<std::uint16_t>(1u << unit);
-  }
+  locateUniforms(program, p, state);
   return p;
 }
 
