@@ -227,7 +227,7 @@ class Device final : public ComObject<IDirect3DDevice9> {
   RenderTarget backBuffer_;
   RenderTarget target_;
   IDirect3DSurface9* heldTarget_ = nullptr;  // a texture surface set by SetRenderTarget
-  // Framebuffers of texture surfaces drawn into through SetRenderTarget.
+  // Framebuffers of texture surfaces drawn into or copied from (framebufferOf).
   struct SurfaceKey {
     std::uint64_t texture = 0;
     UINT level = 0, face = 0;
