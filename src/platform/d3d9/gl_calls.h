@@ -54,6 +54,8 @@ inline std::uint64_t glCallCount = 0;
 #define glCheckFramebufferStatus(...) VORN_COUNTED_GL(glCheckFramebufferStatus, __VA_ARGS__)
 #undef glClear
 #define glClear(...) VORN_COUNTED_GL(glClear, __VA_ARGS__)
+#undef glClearBufferfv
+#define glClearBufferfv(...) VORN_COUNTED_GL(glClearBufferfv, __VA_ARGS__)
 #undef glClearColor
 #define glClearColor(...) VORN_COUNTED_GL(glClearColor, __VA_ARGS__)
 #undef glClearDepth
