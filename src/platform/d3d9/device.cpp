@@ -148,53 +148,19 @@ HRESULT Device::initialise(Direct3D* direct3d, HWND window, const D3DPRESENT_PAR
   if (epoxy_has_gl_extension("GL_EXT_texture_filter_anisotropic") || epoxy_gl_version() >= 46)
     glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &maxAnisotropy_);
 
-  // Back buffer.
-  auto makeBuffer = [](GLenum internal, int sampleCount, UINT w, UINT h) {
-    GLuint rb = 0;
-    glGenRenderbuffers(1, &rb);
-    glBindRenderbuffer(GL_RENDERBUFFER, rb);
-    if (sampleCount > 0)
-      glRenderbufferStorageMultisample(GL_RENDERBUFFER, sampleCount, internal, static_cast<GLsizei>(w),
-                                       static_cast<GLsizei>(h));
-    else
-      glRenderbufferStorage(GL_RENDERBUFFER, internal, static_cast<GLsizei>(w), static_cast<GLsizei>(h));
-    return rb;
-  };
-  auto attach = [](GLuint fb, GLuint color, GLuint depth, GLenum depthFormatUsed) {
-    glBindFramebuffer(GL_FRAMEBUFFER, fb);
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, color);
-    if (depth) {
-      GLenum point = depthFormatUsed == GL_DEPTH24_STENCIL8 ? GL_DEPTH_STENCIL_ATTACHMENT : GL_DEPTH_ATTACHMENT;
-      glFramebufferRenderbuffer(GL_FRAMEBUFFER, point, GL_RENDERBUFFER, depth);
-    }
-    return glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
-  };
-  GLuint single = 0;
-  glGenFramebuffers(1, &single);
-  if (samples > 0) {
-    msColor_ = makeBuffer(colorFormat, samples, width, height);
-    if (depthFormat) msDepth_ = makeBuffer(depthFormat, samples, width, height);
-    glGenFramebuffers(1, &msFramebuffer_);
-    if (!attach(msFramebuffer_, msColor_, msDepth_, depthFormat)) return D3DERR_NOTAVAILABLE;
-    GLint actualSamples = 0;
-    glBindRenderbuffer(GL_RENDERBUFFER, msColor_);
-    glGetRenderbufferParameteriv(GL_RENDERBUFFER, GL_RENDERBUFFER_SAMPLES, &actualSamples);
-    if (actualSamples < samples) return D3DERR_NOTAVAILABLE;
-    resolveColor_ = makeBuffer(colorFormat, 0, width, height);
-    if (!attach(single, resolveColor_, 0, 0)) return D3DERR_NOTAVAILABLE;
-    backBuffer_.framebuffer = msFramebuffer_;
-    backBuffer_.readFramebuffer = single;
-    backBuffer_.resolveFrom = msFramebuffer_;
-  } else {
-    backColor_ = makeBuffer(colorFormat, 0, width, height);
-    if (depthFormat) backDepth_ = makeBuffer(depthFormat, 0, width, height);
-    if (!attach(single, backColor_, backDepth_, depthFormat)) return D3DERR_NOTAVAILABLE;
-    backBuffer_.framebuffer = single;
-    backBuffer_.readFramebuffer = single;
-  }
-  glBindRenderbuffer(GL_RENDERBUFFER, 0);
+  // Back buffer: the window's framebuffer where it fits, framebuffer
+  // objects otherwise.
   backBuffer_.width = width;
   backBuffer_.height = height;
+  backColorFormat_ = colorFormat;
+  backDepthFormat_ = depthFormat;
+  if (windowBackBufferEnabled() && windowFitsBackBuffer(colorFormat, depthFormat, samples)) {
+    backBuffer_.bottomUp = true;
+    // Texture targets set with SetRenderTarget draw with a depth buffer of their own.
+    if (depthFormat) backDepth_ = makeRenderbuffer(depthFormat, 0, width, height);
+  } else if (!createBackBufferObjects(colorFormat, depthFormat, samples)) {
+    return D3DERR_NOTAVAILABLE;
+  }
   backBufferSurface_ = std::make_unique<Surface>(this, nullptr, 0, 0, this);
   backBuffer_.surface = backBufferSurface_.get();
   target_ = backBuffer_;
@@ -206,7 +172,6 @@ HRESULT Device::initialise(Direct3D* direct3d, HWND window, const D3DPRESENT_PAR
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glProvokingVertex(GL_FIRST_VERTEX_CONVENTION);  // flat shading takes a triangle's first vertex
-  glPointParameteri(GL_POINT_SPRITE_COORD_ORIGIN, GL_LOWER_LEFT);  // v = 0 at the top under the row flip
   // Values of vertex inputs that the vertex layout does not feed.
   for (int location = 0; location < kLocationCount; ++location) glVertexAttrib4f(location, 0, 0, 0, 1);
   glVertexAttrib4f(kLocColor0, 1, 1, 1, 1);  // no diffuse: opaque white
@@ -439,11 +404,11 @@ HRESULT Device::Clear(DWORD count, const void* rects, DWORD flags, D3DCOLOR colo
     x1 = std::min(x1, vx1);
     y1 = std::min(y1, vy1);
     if (x1 <= x0 || y1 <= y0) return;
-    // Targets keep Direct3D's row order, so rows need no flipping here.
     const bool whole = x0 == 0 && y0 == 0 && x1 == static_cast<LONG>(target_.width) &&
                        y1 == static_cast<LONG>(target_.height);
     state.enable(GLState::ScissorTest, !whole);
-    if (!whole) state.scissor(x0, y0, x1 - x0, y1 - y0);
+    // Rows of the window's framebuffer count from the bottom.
+    if (!whole) state.scissor(x0, target_.bottomUp ? static_cast<LONG>(target_.height) - y1 : y0, x1 - x0, y1 - y0);
     glClear(mask);
   };
   if (count == 0) {
@@ -461,6 +426,15 @@ HRESULT Device::Present(const RECT*, const RECT*, HWND, const RGNDATA*) {
   if (!makeCurrent()) return D3DERR_INVALIDCALL;
   flush();
   applyVsync();
+  // Drawn straight into the window: nothing to copy while it still fits.
+  if (backBuffer_.bottomUp) {
+    if (windowAreaFitsBackBuffer()) {
+      SDL_GL_SwapWindow(context_->window);
+      VornWin32_FramePresented();
+      return D3D_OK;
+    }
+    if (!leaveWindowBackBuffer()) return D3DERR_OUTOFVIDEOMEMORY;
+  }
   GLState& state = gl();
   state.enable(GLState::ScissorTest, false);
   state.colorMask(true, true, true, true);

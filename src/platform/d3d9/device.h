@@ -1,11 +1,14 @@
 // The Direct3D 9 device over an OpenGL 3.3 core context.
 //
-// Orientation: every render target, the back buffer included, is an OpenGL
-// framebuffer object kept in Direct3D's row order (row 0 is the top of the
-// picture, as texture row 0 is). Clip-space y is flipped on every draw and
-// the front-face winding swapped with it; Present blits the back buffer to
-// the window flipped back. One rule for every target keeps pictures rendered
-// into a texture upright when sampled, and makes read-back trivial.
+// Orientation: render targets are OpenGL framebuffer objects kept in
+// Direct3D's row order (row 0 is the top of the picture, as texture row 0
+// is): clip-space y is flipped on every draw and the front-face winding
+// swapped with it, which keeps pictures rendered into a texture upright when
+// sampled. The back buffer is the window's own framebuffer where that has
+// exactly the back buffer's size and formats, so Present has nothing to
+// copy; it is bottom-up like any window, and draws into it are not flipped.
+// Elsewhere the back buffer is a framebuffer object too, and Present blits
+// it to the window, flipping and stretching.
 //
 // Pixel centres: Direct3D 9 samples pixel i at screen coordinate i, OpenGL at
 // i + 0.5, so clip-space positions move by just under half a pixel right and
@@ -53,6 +56,7 @@ struct RenderTarget {
   UINT width = 0;
   UINT height = 0;
   IDirect3DSurface9* surface = nullptr;  // reported by GetRenderTarget (not owned)
+  bool bottomUp = false;                 // the window's framebuffer: OpenGL's row order
 };
 
 class Device final : public ComObject<IDirect3DDevice9> {
@@ -141,9 +145,15 @@ class Device final : public ComObject<IDirect3DDevice9> {
   void forgetBuffer(GLuint buffer);
   // A texture is being deleted: drops the framebuffers that draw into it.
   void forgetTexture(std::uint64_t textureId);
-  // The framebuffer that holds a render-target surface (the back buffer's,
-  // or one kept for a texture level); 0 when none can be made.
-  GLuint framebufferOf(Surface* surface);
+  // The framebuffer that holds a render-target surface: the back buffer's
+  // (the window's own, bottom-up, where it fits), or one kept for a texture
+  // level. Not ok when none can be made.
+  struct SurfaceFramebuffer {
+    bool ok = false;
+    GLuint name = 0;
+    bool bottomUp = false;
+  };
+  SurfaceFramebuffer framebufferOf(Surface* surface);
   // Reads the current target as RGBA8, top row first.
   bool readPixels(std::vector<std::uint8_t>* rgba, int* width, int* height);
   bool queueBackBufferRead();
@@ -161,6 +171,17 @@ class Device final : public ComObject<IDirect3DDevice9> {
   HRESULT initialise(Direct3D* direct3d, HWND window, const D3DPRESENT_PARAMETERS& parameters,
                      D3DPRESENT_PARAMETERS* actual);
   void setDefaultStates(bool autoDepth);
+  // The back buffer as framebuffer objects (multisampled with a resolve
+  // target when samples > 0); false when OpenGL refuses them.
+  bool createBackBufferObjects(GLenum colorFormat, GLenum depthFormat, int samples);
+  // Whether the window's framebuffer can be the back buffer: the same size,
+  // formats that match exactly, no multisampling, nothing to scale.
+  bool windowFitsBackBuffer(GLenum colorFormat, GLenum depthFormat, int samples);
+  // The part of that which can change: the size, and scaling to the display.
+  bool windowAreaFitsBackBuffer();
+  // Moves a window back buffer into framebuffer objects (the window no
+  // longer fits it), keeping its picture.
+  bool leaveWindowBackBuffer();
   void releaseBindings();
   void holdTarget(IDirect3DSurface9* surface);
 
@@ -237,6 +258,7 @@ class Device final : public ComObject<IDirect3DDevice9> {
   };
   std::map<SurfaceKey, GLuint> surfaceFramebuffers_;
   GLuint backColor_ = 0, backDepth_ = 0, msColor_ = 0, msDepth_ = 0, msFramebuffer_ = 0, resolveColor_ = 0;
+  GLenum backColorFormat_ = 0, backDepthFormat_ = 0;
   std::unique_ptr<Surface> backBufferSurface_;
 
   // Direct3D state.
@@ -296,6 +318,7 @@ class Device final : public ComObject<IDirect3DDevice9> {
     GLuint buffer = 0;
     GLsync fence = nullptr;
     int width = 0, height = 0;
+    bool bottomUp = false;
   };
   std::deque<PendingRead> pendingReads_;
   std::vector<GLuint> freeReadBuffers_;
@@ -315,8 +338,14 @@ class Direct3D final : public ComObject<IDirect3D9> {
 // The device behind an interface pointer (every device is ours).
 inline Device* deviceImpl(IDirect3DDevice9* device) { return static_cast<Device*>(device); }
 
+// A renderbuffer of a format (multisampled when samples > 0).
+GLuint makeRenderbuffer(GLenum format, int samples, UINT width, UINT height);
+// Turns rows read from the window's framebuffer (bottom row first) around.
+void flipRows(std::uint8_t* pixels, int width, int height, int bytesPerPixel);
+
 // Global switches and counters (d3d9_vorn.h).
 bool batchingEnabled();
+bool windowBackBufferEnabled();
 void countGLDraw();
 bool vsyncEnabled();
 

@@ -285,11 +285,13 @@ void Device::uploadUniforms(LinkedProgram* p) {
     p->stateGeneration = stateGeneration_;
     const DWORD* rs = renderStates_;
     const float vw = static_cast<float>(viewport_.Width), vh = static_cast<float>(viewport_.Height);
-    // Just under half a pixel right and down, Direct3D's row order (y flip).
+    // Just under half a pixel right and down, and y flipped into Direct3D's
+    // row order except on the window's own framebuffer.
     constexpr float kCentre = 63.0f / 64.0f;
-    sendVec4(p->clipAdjust, kCentre / vw, -kCentre / vh, -1.0f, 0.0f);
-    // Rows run top-down on every target, as Direct3D's screen y: ddy needs no sign change.
-    sendVec4(p->pixelAdjust, 1.0f, 0.0f, 0.0f, 0.0f);
+    const float flip = target_.bottomUp ? 1.0f : -1.0f;
+    sendVec4(p->clipAdjust, kCentre / vw, -kCentre / vh, flip, 0.0f);
+    // Rows that run top-down, as Direct3D's screen y does, leave ddy's sign as it is.
+    sendVec4(p->pixelAdjust, -flip, 0.0f, 0.0f, 0.0f);
     sendVec4(p->alphaTest, rs[D3DRS_ALPHATESTENABLE] ? static_cast<float>(rs[D3DRS_ALPHAFUNC]) : 0.0f,
              static_cast<float>(rs[D3DRS_ALPHAREF] & 0xFF), 0.0f, 0.0f);
     if (p->worldView.location >= 0) {
@@ -343,8 +345,11 @@ void Device::uploadUniforms(LinkedProgram* p) {
 void Device::applyRasterState(bool points) {
   const DWORD* rs = renderStates_;
   GLState& state = gl();
-  state.viewport(static_cast<GLint>(viewport_.X), static_cast<GLint>(viewport_.Y),
-                 static_cast<GLsizei>(viewport_.Width), static_cast<GLsizei>(viewport_.Height));
+  const GLint viewportY = target_.bottomUp
+                              ? static_cast<GLint>(target_.height) - static_cast<GLint>(viewport_.Y + viewport_.Height)
+                              : static_cast<GLint>(viewport_.Y);
+  state.viewport(static_cast<GLint>(viewport_.X), viewportY, static_cast<GLsizei>(viewport_.Width),
+                 static_cast<GLsizei>(viewport_.Height));
   state.depthRange(viewport_.MinZ, viewport_.MaxZ);
 
   // Without the depth test nothing is written to depth either, as in Direct3D.
@@ -380,11 +385,12 @@ void Device::applyRasterState(bool points) {
 
   // Targets are drawn with y flipped, which turns Direct3D's clockwise into
   // OpenGL's counter-clockwise: CULL_CCW culls what OpenGL sees as clockwise.
+  // The window's framebuffer is not flipped, and the windings stay.
   const DWORD cull = rs[D3DRS_CULLMODE];
   state.enable(GLState::CullFace, cull == D3DCULL_CW || cull == D3DCULL_CCW);
   if (cull == D3DCULL_CW || cull == D3DCULL_CCW) {
     state.cullFace(GL_BACK);
-    state.frontFace(cull == D3DCULL_CW ? GL_CW : GL_CCW);
+    state.frontFace((cull == D3DCULL_CW) != target_.bottomUp ? GL_CW : GL_CCW);
   }
 
   const DWORD mask = rs[D3DRS_COLORWRITEENABLE];
@@ -403,6 +409,8 @@ void Device::applyRasterState(bool points) {
   // points). The fixed-function vertex part computes it; a shader's vertex
   // part does not, and gets D3DRS_POINTSIZE in pixels.
   if (points || fill == D3DFILL_POINT) {
+    // Sprite texture coordinates start (v = 0) at the top of the picture.
+    state.pointSpriteOrigin(target_.bottomUp ? GL_UPPER_LEFT : GL_LOWER_LEFT);
     const bool programSize = points && program_ && program_->fixedVertex;
     state.enable(GLState::ProgramPointSize, programSize);
     if (!programSize) {

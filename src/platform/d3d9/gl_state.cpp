@@ -80,6 +80,10 @@ void GLState::pointSize(float size) {
   if (pointSize_.update(size)) glPointSize(size);
 }
 
+void GLState::pointSpriteOrigin(GLenum origin) {
+  if (pointSpriteOrigin_.update(origin)) glPointParameteri(GL_POINT_SPRITE_COORD_ORIGIN, origin);
+}
+
 void GLState::clearColor(const std::array<float, 4>& color) {
   if (clearColor_.update(color)) glClearColor(color[0], color[1], color[2], color[3]);
 }

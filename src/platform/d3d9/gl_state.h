@@ -60,6 +60,7 @@ class GLState {
   void polygonMode(GLenum mode);
   void polygonOffset(float factor, float units);
   void pointSize(float size);
+  void pointSpriteOrigin(GLenum origin);
   void clearColor(const std::array<float, 4>& color);
   void clearDepth(double depth);
   void clearStencil(GLint value);
@@ -103,6 +104,7 @@ class GLState {
   Shadowed<GLenum> cullFace_, frontFace_, polygonMode_;
   Shadowed<std::array<float, 2>> polygonOffset_;
   Shadowed<float> pointSize_;
+  Shadowed<GLenum> pointSpriteOrigin_;
   Shadowed<double> clearDepth_;
   Shadowed<GLint> clearStencil_;
   Shadowed<GLuint> program_, drawFramebuffer_, readFramebuffer_, vertexArray_, arrayBuffer_;

@@ -11,12 +11,14 @@ namespace vorn::d3d {
 
 namespace {
 
-bool initialBatching() {
-  const char* value = std::getenv("VORN_NO_BATCHING");
+// On unless the environment variable is set to something other than "0".
+bool notSwitchedOff(const char* variable) {
+  const char* value = std::getenv(variable);
   return !(value && *value && std::strcmp(value, "0") != 0);
 }
 
-std::atomic<bool> gBatching{initialBatching()};
+std::atomic<bool> gBatching{notSwitchedOff("VORN_NO_BATCHING")};
+std::atomic<bool> gWindowBackBuffer{notSwitchedOff("VORN_NO_WINDOW_BACK_BUFFER")};
 std::atomic<bool> gVsync{true};
 std::atomic<std::uint64_t> gDrawCalls{0};
 
@@ -33,6 +35,7 @@ void resolve(GLState& state, const RenderTarget& target) {
 }  // namespace
 
 bool batchingEnabled() { return gBatching.load(std::memory_order_relaxed); }
+bool windowBackBufferEnabled() { return gWindowBackBuffer.load(std::memory_order_relaxed); }
 bool vsyncEnabled() { return gVsync.load(std::memory_order_relaxed); }
 void countGLDraw() { gDrawCalls.fetch_add(1, std::memory_order_relaxed); }
 
@@ -45,6 +48,7 @@ bool Device::readPixels(std::vector<std::uint8_t>* rgba, int* width, int* height
   rgba->resize(static_cast<std::size_t>(target_.width) * target_.height * 4);
   glReadPixels(0, 0, static_cast<GLsizei>(target_.width), static_cast<GLsizei>(target_.height), GL_RGBA,
                GL_UNSIGNED_BYTE, rgba->data());
+  if (target_.bottomUp) flipRows(rgba->data(), static_cast<int>(target_.width), static_cast<int>(target_.height), 4);
   if (width) *width = static_cast<int>(target_.width);
   if (height) *height = static_cast<int>(target_.height);
   return true;
@@ -64,6 +68,7 @@ bool Device::queueBackBufferRead() {
   }
   read.width = static_cast<int>(backBuffer_.width);
   read.height = static_cast<int>(backBuffer_.height);
+  read.bottomUp = backBuffer_.bottomUp;
   glBindBuffer(GL_PIXEL_PACK_BUFFER, read.buffer);
   glBufferData(GL_PIXEL_PACK_BUFFER, static_cast<GLsizeiptr>(bytes), nullptr, GL_STREAM_READ);
   gl().bindFramebuffer(GL_READ_FRAMEBUFFER, backBuffer_.readFramebuffer);
@@ -92,6 +97,7 @@ bool Device::takeBackBufferRead(std::vector<std::uint8_t>* rgba, int* width, int
   const void* mapped = glMapBufferRange(GL_PIXEL_PACK_BUFFER, 0, static_cast<GLsizeiptr>(bytes), GL_MAP_READ_BIT);
   bool ok = mapped != nullptr;
   if (ok) std::memcpy(rgba->data(), mapped, bytes);
+  if (ok && read.bottomUp) flipRows(rgba->data(), read.width, read.height, 4);
   glUnmapBuffer(GL_PIXEL_PACK_BUFFER);
   glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
   if (width) *width = read.width;
@@ -134,6 +140,7 @@ bool VornD3D_ReadTexture(IDirect3DTexture9* texture, std::vector<std::uint8_t>* 
 }
 
 void VornD3D_SetBatching(bool enabled) { vorn::d3d::gBatching = enabled; }
+void VornD3D_SetWindowBackBuffer(bool enabled) { vorn::d3d::gWindowBackBuffer = enabled; }
 bool VornD3D_Batching() { return vorn::d3d::batchingEnabled(); }
 std::uint64_t VornD3D_DrawCallCount() { return vorn::d3d::gDrawCalls.load(); }
 void VornD3D_ResetDrawCallCount() { vorn::d3d::gDrawCalls = 0; }

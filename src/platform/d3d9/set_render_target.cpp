@@ -19,10 +19,10 @@ HRESULT Device::SetRenderTarget(DWORD index, IDirect3DSurface9* surface) {
     return D3D_OK;
   }
   if (!(texture->usage() & D3DUSAGE_RENDERTARGET)) return D3DERR_INVALIDCALL;
-  const GLuint framebuffer = framebufferOf(impl);
-  if (!framebuffer) return D3DERR_INVALIDCALL;
+  const SurfaceFramebuffer framebuffer = framebufferOf(impl);
+  if (!framebuffer.ok) return D3DERR_INVALIDCALL;
   RenderTarget drawn;
-  drawn.framebuffer = drawn.readFramebuffer = framebuffer;
+  drawn.framebuffer = drawn.readFramebuffer = framebuffer.name;
   drawn.width = texture->levelWidth(impl->level());
   drawn.height = texture->levelHeight(impl->level());
   drawn.surface = impl;
@@ -31,13 +31,13 @@ HRESULT Device::SetRenderTarget(DWORD index, IDirect3DSurface9* surface) {
   return D3D_OK;
 }
 
-GLuint Device::framebufferOf(Surface* surface) {
+Device::SurfaceFramebuffer Device::framebufferOf(Surface* surface) {
   BaseTextureImpl* texture = surface->texture();
-  if (!texture) return backBuffer_.framebuffer;
-  if (!texture->valid()) return 0;
+  if (!texture) return {true, backBuffer_.framebuffer, backBuffer_.bottomUp};
+  if (!texture->valid()) return {};
   const SurfaceKey key{texture->id(), surface->level(), surface->face()};
   auto found = surfaceFramebuffers_.find(key);
-  if (found != surfaceFramebuffers_.end()) return found->second;
+  if (found != surfaceFramebuffers_.end()) return {true, found->second, false};
   flush();
   GLuint framebuffer = 0;
   glGenFramebuffers(1, &framebuffer);
@@ -55,10 +55,10 @@ GLuint Device::framebufferOf(Surface* surface) {
   if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
     glDeleteFramebuffers(1, &framebuffer);
     gl().framebufferDeleted(framebuffer);
-    return 0;
+    return {};
   }
   surfaceFramebuffers_[key] = framebuffer;
-  return framebuffer;
+  return {true, framebuffer, false};
 }
 
 // The device keeps a reference to the texture it draws into, as Direct3D

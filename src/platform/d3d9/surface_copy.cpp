@@ -63,7 +63,8 @@ HRESULT OffscreenSurface::GetDesc(D3DSURFACE_DESC* desc) {
   return D3D_OK;
 }
 
-void OffscreenSurface::queueRead(GLuint source) {
+void OffscreenSurface::queueRead(GLuint source, bool bottomUp) {
+  bottomUp_ = bottomUp;
   const auto bytes = static_cast<GLsizeiptr>(pixels_.size());
   if (!pixelBuffer_) glGenBuffers(1, &pixelBuffer_);
   glBindBuffer(GL_PIXEL_PACK_BUFFER, pixelBuffer_);
@@ -93,6 +94,7 @@ void OffscreenSurface::finishRead() {
   if (const void* mapped = glMapBufferRange(GL_PIXEL_PACK_BUFFER, 0, bytes, GL_MAP_READ_BIT)) {
     std::memcpy(pixels_.data(), mapped, pixels_.size());
     glUnmapBuffer(GL_PIXEL_PACK_BUFFER);
+    if (bottomUp_) flipRows(pixels_.data(), static_cast<int>(width_), static_cast<int>(height_), 4);
   }
   glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
 }
@@ -184,15 +186,20 @@ HRESULT Device::StretchRect(IDirect3DSurface9* source, const RECT* sourceRect, I
     return D3DERR_INVALIDCALL;
   if (!makeCurrent()) return D3DERR_INVALIDCALL;
   flush();
-  // Every target keeps Direct3D's row order, so rows copy unchanged.
-  const GLuint read = framebufferOf(src), draw = framebufferOf(dst);
-  if (!read || !draw) return D3DERR_INVALIDCALL;
+  const SurfaceFramebuffer read = framebufferOf(src), draw = framebufferOf(dst);
+  if (!read.ok || !draw.ok) return D3DERR_INVALIDCALL;
   GLState& state = gl();
-  state.bindFramebuffer(GL_READ_FRAMEBUFFER, read);
-  state.bindFramebuffer(GL_DRAW_FRAMEBUFFER, draw);
+  state.bindFramebuffer(GL_READ_FRAMEBUFFER, read.name);
+  state.bindFramebuffer(GL_DRAW_FRAMEBUFFER, draw.name);
   state.enable(GLState::ScissorTest, false);
   state.colorMask(true, true, true, true);
-  glBlitFramebuffer(s.left, s.top, s.right, s.bottom, d.left, d.top, d.right, d.bottom, GL_COLOR_BUFFER_BIT,
+  // Rows in Direct3D's order, except the window's framebuffer's: counted
+  // from its bottom, which turns a copy between the two upside down.
+  const auto row = [](const SurfaceFramebuffer& f, LONG y, UINT height) {
+    return f.bottomUp ? static_cast<GLint>(height) - y : y;
+  };
+  glBlitFramebuffer(s.left, row(read, s.top, from.Height), s.right, row(read, s.bottom, from.Height), d.left,
+                    row(draw, d.top, to.Height), d.right, row(draw, d.bottom, to.Height), GL_COLOR_BUFFER_BIT,
                     filter == D3DTEXF_LINEAR ? GL_LINEAR : GL_NEAREST);
   rasterDirty_ = true;  // the draws' write mask
   return D3D_OK;
@@ -209,9 +216,9 @@ HRESULT Device::GetRenderTargetData(IDirect3DSurface9* renderTarget, IDirect3DSu
     return D3DERR_INVALIDCALL;
   if (!makeCurrent()) return D3DERR_INVALIDCALL;
   flush();
-  const GLuint read = framebufferOf(src);
-  if (!read) return D3DERR_INVALIDCALL;
-  dst->queueRead(read);
+  const SurfaceFramebuffer read = framebufferOf(src);
+  if (!read.ok) return D3DERR_INVALIDCALL;
+  dst->queueRead(read.name, read.bottomUp);
   return D3D_OK;
 }
 
