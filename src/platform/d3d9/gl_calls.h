@@ -138,6 +138,8 @@ inline std::uint64_t glCallCount = 0;
 #define glGetError(...) VORN_COUNTED_GL(glGetError, __VA_ARGS__)
 #undef glGetFloatv
 #define glGetFloatv(...) VORN_COUNTED_GL(glGetFloatv, __VA_ARGS__)
+#undef glGetFramebufferAttachmentParameteriv
+#define glGetFramebufferAttachmentParameteriv(...) VORN_COUNTED_GL(glGetFramebufferAttachmentParameteriv, __VA_ARGS__)
 #undef glGetIntegerv
 #define glGetIntegerv(...) VORN_COUNTED_GL(glGetIntegerv, __VA_ARGS__)
 #undef glGetProgramInfoLog
