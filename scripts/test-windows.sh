@@ -51,23 +51,9 @@ VORN_WINDOWS_BUILD_DIR=${out#$root/} scripts/build-windows.sh
 cmake --build "$native" -j"$(nproc)" --target vorn-capture vorn-tool >/dev/null
 
 # ---- Wine on a private X display --------------------------------------------------
-export WINEPREFIX=$out/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
-display=""
-for n in $(seq 90 120); do
-  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then display=:$n; break; fi
-done
-[ -n "$display" ] || { echo "test-windows: no free X display" >&2; exit 1; }
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >"$out/xvfb.log" 2>&1 &
-xvfb=$!
-cleanup() {
-  wineserver -k >/dev/null 2>&1 || true
-  kill "$xvfb" 2>/dev/null || true
-}
-trap cleanup EXIT
-export DISPLAY=$display
-for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
-step "starting Wine ($display)"
-timeout 300 wine wineboot -i >"$out/wineboot.log" 2>&1
+. scripts/wine-session.sh
+step "starting Wine"
+start_wine_session "$out"
 
 # ---- the frames ---------------------------------------------------------------------
 rm -rf "$check"
