@@ -174,13 +174,6 @@ HRESULT D3DXCompileShader(const char* srcData, UINT srcDataLen, const D3DXMACRO*
     if (errorMsgs) textBuffer(result.messages.empty() ? "error: the shader did not compile" : result.messages, errorMsgs);
     return E_FAIL;
   }
-#if defined(_WIN32)
-  // The real Direct3D 9 takes vs_2_0 / ps_2_0 token streams, and the code
-  // buffer here is the compiler's own program for the OpenGL build: handing
-  // it to CreateVertexShader would be a success that is not one.
-  if (errorMsgs) textBuffer("error: this build emits no Direct3D 9 shader bytecode for " + std::string(profile), errorMsgs);
-  return E_FAIL;
-#endif
   if (errorMsgs && !result.messages.empty()) textBuffer(result.messages, errorMsgs);  // warnings
   const std::vector<std::uint32_t>& code = result.bytecode;
   if (shader) {
