@@ -8,7 +8,8 @@ packages=(build-essential cmake pkg-config git
   libsdl2-dev libepoxy-dev libgl1-mesa-dri libegl1 libegl-mesa0 libgles2
   libvorbis-dev libogg-dev libstb-dev
   googletest libgtest-dev libbenchmark-dev libmojoshader-dev
-  ffmpeg)
+  ffmpeg
+  xvfb xauth)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

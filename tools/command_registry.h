@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "runtime/version.h"
+
 namespace tools {
 
 using CommandFunction = std::function<int(const std::vector<std::string>& args)>;
@@ -29,19 +31,31 @@ struct Command {
 };
 
 // Runs argv[1] with the remaining arguments; prints usage on a bad call.
+// --help prints the usage to stdout and --version the version, both with
+// status 0.
 inline int dispatch(const char* program, int argc, char** argv) {
-  auto usage = [&] {
-    std::fprintf(stderr, "usage:\n");
-    for (const auto& [name, info] : commands()) std::fprintf(stderr, "  %s %s\n", program, info.usage.c_str());
+  auto usage = [&](std::FILE* out) {
+    std::fprintf(out, "usage:\n");
+    for (const auto& [name, info] : commands()) std::fprintf(out, "  %s %s\n", program, info.usage.c_str());
+    std::fprintf(out, "  %s --help | --version\n", program);
   };
   if (argc < 2) {
-    usage();
+    usage(stderr);
     return 2;
   }
-  auto found = commands().find(argv[1]);
+  const std::string first = argv[1];
+  if (first == "--help" || first == "-h") {
+    usage(stdout);
+    return 0;
+  }
+  if (first == "--version") {
+    std::printf("%s %s\n", program, kVornVersion);
+    return 0;
+  }
+  auto found = commands().find(first);
   if (found == commands().end()) {
     std::fprintf(stderr, "%s: unknown command '%s'\n", program, argv[1]);
-    usage();
+    usage(stderr);
     return 2;
   }
   return found->second.run(std::vector<std::string>(argv + 2, argv + argc));

@@ -1,5 +1,8 @@
 #include "runtime/demo.h"
 
+#include <cstdio>
+#include <cstdlib>
+
 #include "graphics/framework.h"
 #include "graphics/graphics_device.h"
 #include "graphics/transforms.h"
@@ -8,7 +11,7 @@
 #include "runtime/demo_resources.h"
 #include "runtime/fps_timer.h"
 #include "scene/texture.h"
-#include "ui2d/display_settings.h"
+#include "ui2d/configuration_screen.h"
 
 namespace {
 
@@ -75,7 +78,10 @@ bool DemoSession::runFrame() {
 
   // At most one message per frame.
   if (PeekMessageA(&window->message, nullptr, 0, 0, PM_REMOVE)) {
-    if (window->message.message == WM_QUIT) return false;
+    if (window->message.message == WM_QUIT) {
+      exitCode = static_cast<int>(window->message.wParam);
+      return false;
+    }
     TranslateMessage(&window->message);
     DispatchMessageA(&window->message);
   }
@@ -139,18 +145,24 @@ void destroyGlobalFramework() {
   g_framework = nullptr;
 }
 
-void runDemo() {
+int runDemo(const std::optional<DisplaySettings>& chosen) {
   DisplaySettings settings;
-  settings = runConfigurationScreen();
+  if (chosen) {
+    settings = *chosen;
+  } else {
+    const ConfigurationOutcome outcome = runConfigurationScreen();
+    if (outcome.quit) return outcome.exitCode;
+    settings = outcome.settings;
+  }
+  if (std::getenv("VORN_DEBUG_SETTINGS")) {
+    char line[128];
+    formatSettingsLine(settings, line, sizeof line);
+    std::fprintf(stderr, "%s\n", line);
+  }
   DemoSession session;
   session.start(settings);
   while (session.runFrame()) {
   }
   session.shutdown();
-}
-
-int WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  runDemo();
-  destroyGlobalFramework();
-  return 0;
+  return session.exitCode;
 }

@@ -4,13 +4,15 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 #include "runtime/demo_blocks.h"
 #include "runtime/timeline.h"
 #include "ui2d/bitmap_font.h"
 
+#include "ui2d/display_settings.h"
+
 struct DemoResources;
-struct DisplaySettings;
 struct Texture;
 struct FMOD_SYSTEM;
 struct FMOD_SOUND;
@@ -32,6 +34,8 @@ struct DemoSession {
   FMOD_SOUND* music = nullptr;
   FMOD_CHANNEL* channel = nullptr;
   unsigned int soundVersion = 0;
+  // The exit code of the WM_QUIT that ended the frame loop (0 otherwise).
+  int exitCode = 0;
   // Called right before each Present, with the frame complete in the back
   // buffer (capture tools read it there). Empty by default.
   std::function<void()> beforePresent;
@@ -54,4 +58,7 @@ struct DemoSession {
 // Tears down, deletes and clears the global framework (if any).
 void destroyGlobalFramework();
 
-void runDemo();
+// The whole program after its command line: the configuration screen (unless
+// the settings are given), the show, and its shutdown. Returns the exit
+// status: 0, or the exit code of a request to quit (a quit signal).
+int runDemo(const std::optional<DisplaySettings>& chosen);

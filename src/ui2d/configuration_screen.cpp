@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 
 #include "graphics/framework.h"
 #include "graphics/graphics_device.h"
@@ -196,22 +195,36 @@ void ConfigurationScreen::destroy() {
   }
 }
 
-DisplaySettings runConfigurationScreen() {
+ConfigurationOutcome runConfigurationScreen() {
   ConfigurationScreen* screen = ConfigurationScreen::create();
   AppWindow* window = screen->framework->window;
   GraphicsDevice* graphics = screen->framework->graphicsDevice;
+  ConfigurationOutcome outcome;
 
   for (;;) {
     if (screen->framework->timer) screen->framework->timer->update();
     currentWindow = window;
     MSG& message = window->message;
     if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-      if (message.message == WM_QUIT) break;
+      if (message.message == WM_QUIT) {
+        // Closing the window quits with code 0 and ends the screen like
+        // "Run"; any other code asks the program to end.
+        if (message.wParam != 0) {
+          outcome.quit = true;
+          outcome.exitCode = static_cast<int>(message.wParam);
+        }
+        break;
+      }
       TranslateMessage(&message);
       DispatchMessageA(&message);
     }
     const ScreenAction action = screen->drawFrame();
-    if (action == ScreenAction::Exit) std::exit(0);
+    // "Exit" leaves the way a request to quit does, through the teardown.
+    if (action == ScreenAction::Exit) {
+      outcome.quit = true;
+      outcome.exitCode = 0;
+      break;
+    }
     if (action == ScreenAction::Run) break;
     graphics->endFrame();
     if (window->stateFlags & WINDOW_INACTIVE) WaitMessage();
@@ -220,14 +233,8 @@ DisplaySettings runConfigurationScreen() {
   }
   clearTransformStack();
 
-  const DisplaySettings settings = screen->settings();
+  outcome.settings = screen->settings();
   screen->destroy();
   delete screen;
-
-  if (std::getenv("VORN_DEBUG_SETTINGS")) {
-    char line[128];
-    formatSettingsLine(settings, line, sizeof line);
-    std::fprintf(stderr, "%s\n", line);
-  }
-  return settings;
+  return outcome;
 }

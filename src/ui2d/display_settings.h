@@ -11,8 +11,15 @@ struct DisplaySettings {
   std::int32_t multisample = 0;
 };
 
-// Runs the configuration screen and returns the choices ("Run", Escape or
-// closing the window); "Exit" ends the process with exit code 0 instead.
-// With VORN_DEBUG_SETTINGS set in the environment, the choices are also
-// written to stderr as one "settings: ..." line.
-DisplaySettings runConfigurationScreen();
+// How the configuration screen ended: with the choices for the show ("Run",
+// Escape, or closing the window), or with the program to end (quit set):
+// "Exit" gives exit code 0, a request from outside to quit (WM_QUIT with a
+// non-zero exit code, as a quit signal makes) gives that code.
+struct ConfigurationOutcome {
+  DisplaySettings settings;
+  bool quit = false;
+  int exitCode = 0;
+};
+
+// Runs the configuration screen and tears it down, however it ends.
+ConfigurationOutcome runConfigurationScreen();

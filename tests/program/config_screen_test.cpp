@@ -19,12 +19,12 @@ class ConfigScreenProgram : public ::testing::Test {
   void SetUp() override {
     std::random_device seed;
     dir_ = fs::temp_directory_path() / ("vorn-config-program-" + std::to_string(seed()));
-    fs::create_directories(dir_);
+    makeEmptyDataFolder(dir_);
   }
   void TearDown() override { fs::remove_all(dir_); }
 
-  // Runs the demo in an empty working directory (every data file missing,
-  // which the screen and the loading phase tolerate) with the script.
+  // Runs the demo in a data folder with every data file missing (which
+  // the screen and the loading phase tolerate) with the script.
   ChildResult run(const std::string& script) {
     const fs::path scriptPath = dir_ / "input.txt";
     std::ofstream(scriptPath) << script;

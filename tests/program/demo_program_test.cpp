@@ -27,7 +27,7 @@ class DemoProgram : public ::testing::Test {
   void SetUp() override {
     std::random_device seed;
     dir_ = fs::temp_directory_path() / ("vorn-demo-program-" + std::to_string(seed()));
-    fs::create_directories(dir_);
+    makeEmptyDataFolder(dir_);
   }
   void TearDown() override { fs::remove_all(dir_); }
 

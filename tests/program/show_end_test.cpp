@@ -15,7 +15,7 @@ namespace fs = std::filesystem;
 TEST(ShowEndProgram, EndsByItselfPastTheLastBlock) {
   std::random_device seed;
   const fs::path dir = fs::temp_directory_path() / ("vorn-show-end-" + std::to_string(seed()));
-  fs::create_directories(dir);
+  makeEmptyDataFolder(dir);
   const fs::path script = dir / "input.txt";
   std::ofstream(script) << "f30 click 50 215     # Fullscreen off\n"
                            "f45 click 295 275    # Run\n";

@@ -151,7 +151,9 @@ TEST_F(DemoSessionTest, InactiveWindowWaitsForTheNextMessage) {
   EXPECT_TRUE(window->stateFlags & WINDOW_INACTIVE);
   // The frame could only finish once the message arrived.
   EXPECT_TRUE(wokenByThePost);
-  ASSERT_TRUE(PostMessageA(window->handle, WM_ACTIVATE, WA_ACTIVE, 0));
+  // Activation is sent, as Windows does, not queued: WaitMessage waits for
+  // new messages only, so a queued one would wait behind the WM_NULL.
+  SendMessageA(window->handle, WM_ACTIVATE, WA_ACTIVE, 0);
   settleQueue(5000);
   EXPECT_FALSE(window->stateFlags & WINDOW_INACTIVE);
 }

@@ -2,12 +2,16 @@
 // messages through the synthetic input script (which feeds the same
 // translation as real SDL events), WM_QUIT, WaitMessage and the script's
 // timing and error handling.
+#include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/win32/win32.h"
@@ -120,34 +124,59 @@ class Win32Messages : public ::testing::Test {
   HWND window = nullptr;
 };
 
-TEST_F(Win32Messages, HeldKeyGoesPressedHeldReleased) {
-  loadScript("f0 keydown A\nf0 keydown A\nf0 keydown A\nf0 keyup A\n");
+TEST_F(Win32Messages, HeldKeyGoesPressedHeldReleasedWithRepeatsFolded) {
+  // Three auto-repeats arrive while the loop draws one frame.
+  loadScript("f0 keydown A\nf1 keydown A\nf1 keydown A\nf1 keydown A\nf2 keyup A\n");
   MSG msg;
   std::vector<int> states;
-  while (handleOne(&msg)) {
-    if (msg.message == WM_KEYDOWN || msg.message == WM_KEYUP) states.push_back(gKeys['A']);
+  for (int frame = 0; frame < 3; ++frame) {
+    while (handleOne(&msg)) {
+      if (msg.message == WM_KEYDOWN || msg.message == WM_KEYUP) states.push_back(gKeys['A']);
+    }
+    VornWin32_FramePresented();
   }
-  EXPECT_EQ(states, (std::vector<int>{2, 1, 1, 0}));
+  EXPECT_EQ(states, (std::vector<int>{2, 1, 0}));
 
   auto keys = seenOnly({WM_KEYDOWN, WM_KEYUP});
-  ASSERT_EQ(keys.size(), 4u);
+  ASSERT_EQ(keys.size(), 3u);
   for (const Seen& key : keys) EXPECT_EQ(key.wParam, static_cast<WPARAM>('A'));
   auto previous = [](LPARAM l) { return (l >> 30) & 1; };
   auto transition = [](LPARAM l) { return (l >> 31) & 1; };
   EXPECT_EQ(previous(keys[0].lParam), 0) << "first press";
-  EXPECT_EQ(previous(keys[1].lParam), 1) << "auto-repeat";
-  EXPECT_EQ(transition(keys[1].lParam), 0);
-  EXPECT_EQ(keys[3].message, static_cast<UINT>(WM_KEYUP));
-  EXPECT_EQ(transition(keys[3].lParam), 1);
   EXPECT_EQ(keys[0].lParam & 0xFFFF, 1) << "repeat count";
+  EXPECT_EQ(previous(keys[1].lParam), 1) << "auto-repeat";
+  EXPECT_EQ(keys[1].lParam & 0xFFFF, 3) << "three repeats in one message";
+  EXPECT_EQ(transition(keys[1].lParam), 0);
+  EXPECT_EQ(keys[2].message, static_cast<UINT>(WM_KEYUP));
+  EXPECT_EQ(transition(keys[2].lParam), 1);
 
   // TranslateMessage typed one character per WM_KEYDOWN, just after it.
   auto chars = seenOnly({WM_CHAR});
-  ASSERT_EQ(chars.size(), 3u);
+  ASSERT_EQ(chars.size(), 2u);
   EXPECT_EQ(chars[0].wParam, static_cast<WPARAM>('a'));
   std::vector<UINT> order;
   for (const Seen& seen : seenOnly({WM_KEYDOWN, WM_CHAR, WM_KEYUP})) order.push_back(seen.message);
-  EXPECT_EQ(order, (std::vector<UINT>{WM_KEYDOWN, WM_CHAR, WM_KEYDOWN, WM_CHAR, WM_KEYDOWN, WM_CHAR, WM_KEYUP}));
+  EXPECT_EQ(order, (std::vector<UINT>{WM_KEYDOWN, WM_CHAR, WM_KEYDOWN, WM_CHAR, WM_KEYUP}));
+}
+
+TEST_F(Win32Messages, EscapeAfterAHeldKeyIsNotStuckBehindItsRepeats) {
+  // A slow frame: hundreds of auto-repeats, the release, Escape, a new press.
+  std::string script = "f0 keydown A\n";
+  for (int i = 0; i < 300; ++i) script += "f0 keydown A\n";
+  script += "f0 keyup A\nf0 keydown ESCAPE\nf0 keydown A\n";
+  loadScript(script);
+  MSG msg;
+  int handled = 0;
+  while (gKeys[VK_ESCAPE] == 0 && handleOne(&msg)) ++handled;
+  EXPECT_EQ(gKeys[VK_ESCAPE], 2);
+  EXPECT_LE(handled, 4) << "key-down A with its character, key-up A, Escape";
+  drain();
+  auto downs = seenOnly({WM_KEYDOWN});
+  ASSERT_EQ(downs.size(), 3u);
+  EXPECT_EQ(downs[0].lParam & 0xFFFF, 301);
+  EXPECT_EQ(downs[2].wParam, static_cast<WPARAM>('A'));
+  EXPECT_EQ((downs[2].lParam >> 30) & 1, 0) << "a press after the release is a new key-down";
+  EXPECT_EQ(downs[2].lParam & 0xFFFF, 1);
 }
 
 TEST_F(Win32Messages, NamedAndNumberedKeysGiveVirtualKeyCodes) {
@@ -271,6 +300,22 @@ TEST_F(Win32Messages, QuitComesAfterQueuedMessagesAndNoRemoveKeepsIt) {
   EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
 }
 
+TEST_F(Win32Messages, QuitSignalBecomesWMQuitAheadOfInputWithItsExitCode) {
+  struct sigaction current {};
+  sigaction(SIGTERM, nullptr, &current);
+  if (current.sa_handler == SIG_DFL || current.sa_handler == SIG_IGN) {
+    GTEST_SKIP() << "SIGTERM was not left to the window layer in this process";
+  }
+  loadScript("f0 keydown A\nf0 move 5 5\n");
+  MSG msg;
+  ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE));
+  raise(SIGTERM);
+  PostQuitMessage(0);  // a window closing on the way out
+  ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+  EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
+  EXPECT_EQ(msg.wParam, static_cast<WPARAM>(128 + SIGTERM));
+}
+
 TEST_F(Win32Messages, PeekFiltersByWindowAndRange) {
   ASSERT_TRUE(PostMessageA(nullptr, WM_USER + 5, 0, 0));  // a thread message
   ASSERT_TRUE(PostMessageA(window, WM_USER + 6, 0, 0));
@@ -291,25 +336,42 @@ TEST_F(Win32Messages, WaitMessageReturnsAtOnceWhenSomethingIsQueued) {
   EXPECT_TRUE(WaitMessage());
 }
 
-TEST_F(Win32Messages, MouseMessagesCarryClientCoordinates) {
-  loadScript("f0 click 120 45\nf0 move 7 9\nf0 rdown\nf0 rup\n");
+TEST_F(Win32Messages, WaitMessageWaitsForANewMessageNotAnUnreadOne) {
+  ASSERT_TRUE(PostMessageA(window, WM_USER, 0, 0));
+  ASSERT_TRUE(PostMessageA(window, WM_USER + 1, 0, 0));
   MSG msg;
-  while (handleOne(&msg)) {
-  }
+  ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+  // WM_USER + 1 is still queued but was there when the queue was read.
+  std::atomic<bool> posted{false};
+  std::thread poster([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    posted = true;
+    PostMessageA(window, WM_USER + 2, 0, 0);
+  });
+  EXPECT_TRUE(WaitMessage());
+  EXPECT_TRUE(posted) << "WaitMessage returned before anything new arrived";
+  poster.join();
+  ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+  EXPECT_EQ(msg.message, WM_USER + 1u) << "older messages keep their place";
+}
+
+TEST_F(Win32Messages, MouseMovesAreOneMessageMadeWhenRead) {
+  loadScript("f0 click 120 45\nf0 move 7 9\nf0 rdown\nf0 move 30 31\nf0 rup\n");
+  drain();
   auto mouse = seenOnly({WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONDOWN, WM_RBUTTONUP});
-  ASSERT_EQ(mouse.size(), 6u);
   std::vector<UINT> kinds;
   for (const Seen& m : mouse) kinds.push_back(m.message);
-  EXPECT_EQ(kinds, (std::vector<UINT>{WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP, WM_MOUSEMOVE, WM_RBUTTONDOWN,
-                                      WM_RBUTTONUP}));
-  EXPECT_EQ(LOWORD(mouse[0].lParam), 120);
-  EXPECT_EQ(HIWORD(mouse[0].lParam), 45);
-  EXPECT_EQ(LOWORD(mouse[1].lParam), 120) << "the button goes down where the cursor is";
+  EXPECT_EQ(kinds, (std::vector<UINT>{WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONDOWN, WM_RBUTTONUP}))
+      << "three moves, one WM_MOUSEMOVE";
+  ASSERT_EQ(mouse.size(), 5u);
+  EXPECT_EQ(LOWORD(mouse[0].lParam), 30) << "the move reports where the cursor is when it is read";
+  EXPECT_EQ(HIWORD(mouse[0].lParam), 31);
+  EXPECT_EQ(LOWORD(mouse[1].lParam), 120) << "the button goes down where the cursor was";
+  EXPECT_EQ(HIWORD(mouse[1].lParam), 45);
   EXPECT_EQ(mouse[1].wParam & MK_LBUTTON, MK_LBUTTON);
   EXPECT_EQ(mouse[2].wParam & MK_LBUTTON, 0u);
-  EXPECT_EQ(LOWORD(mouse[4].lParam), 7);
-  EXPECT_EQ(HIWORD(mouse[4].lParam), 9);
-  EXPECT_EQ(mouse[4].wParam & MK_RBUTTON, MK_RBUTTON);
+  EXPECT_EQ(LOWORD(mouse[3].lParam), 7);
+  EXPECT_EQ(mouse[3].wParam & MK_RBUTTON, MK_RBUTTON);
   EXPECT_EQ(gKeys[VK_LBUTTON], 0);
   EXPECT_EQ(gKeys[VK_RBUTTON], 0);
 
@@ -317,8 +379,51 @@ TEST_F(Win32Messages, MouseMessagesCarryClientCoordinates) {
   POINT cursor{};
   ASSERT_TRUE(GetCursorPos(&cursor));
   ASSERT_TRUE(ScreenToClient(window, &cursor));
-  EXPECT_EQ(cursor.x, 7);
-  EXPECT_EQ(cursor.y, 9);
+  EXPECT_EQ(cursor.x, 30);
+  EXPECT_EQ(cursor.y, 31);
+
+  // A move after the message was read makes a new one.
+  VornWin32_FramePresented();
+  loadScript("f0 move 5 6\n");
+  gSeen.clear();
+  drain();
+  ASSERT_EQ(seenOnly({WM_MOUSEMOVE}).size(), 1u);
+  EXPECT_EQ(LOWORD(seenOnly({WM_MOUSEMOVE})[0].lParam), 5);
+}
+
+TEST_F(Win32Messages, MouseOverAnEmulatedModeIsInThatModesPixels) {
+  DEVMODEA mode{};
+  ASSERT_TRUE(EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &mode));
+  mode.dmPelsWidth = 640;
+  mode.dmPelsHeight = 480;
+  ASSERT_EQ(ChangeDisplaySettingsA(&mode, CDS_FULLSCREEN), DISP_CHANGE_SUCCESSFUL);
+  HWND fullscreen = CreateWindowExA(WS_EX_APPWINDOW, "Application", "full", WS_POPUP, 0, 0, 640, 480, nullptr,
+                                    nullptr, nullptr, nullptr);
+  ASSERT_NE(fullscreen, nullptr);
+  // A click in the middle of the display, as the display reports it, is in
+  // the middle of the scaled 640 x 480 picture.
+  SDL_Window* sdl = VornWin32_SdlWindow(fullscreen);
+  int width = 0, height = 0;
+  SDL_GetWindowSize(sdl, &width, &height);
+  ASSERT_GT(width, 640);
+  SDL_Event click{};
+  click.type = SDL_MOUSEBUTTONDOWN;
+  click.button.windowID = SDL_GetWindowID(sdl);
+  click.button.button = SDL_BUTTON_LEFT;
+  click.button.state = SDL_PRESSED;
+  click.button.x = width / 2;
+  click.button.y = height / 2;
+  SDL_PushEvent(&click);
+  drain();
+  auto downs = seenOnly({WM_LBUTTONDOWN});
+  ASSERT_EQ(downs.size(), 1u);
+  EXPECT_NEAR(LOWORD(downs[0].lParam), 320, 1);
+  EXPECT_NEAR(HIWORD(downs[0].lParam), 240, 1);
+  POINT cursor{};
+  ASSERT_TRUE(GetCursorPos(&cursor));
+  ASSERT_TRUE(ScreenToClient(fullscreen, &cursor));
+  EXPECT_NEAR(cursor.x, 320, 1);
+  ChangeDisplaySettingsA(nullptr, 0);
 }
 
 TEST_F(Win32Messages, ActivationAndMinimisingAreSentToTheProcedure) {

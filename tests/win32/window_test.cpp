@@ -158,47 +158,62 @@ TEST_F(Win32Window, CurrentDisplayModeIsTheDesktopAt32Bits) {
   EXPECT_FALSE(EnumDisplaySettingsA(nullptr, 100000, &mode)) << "past the last mode";
 }
 
-TEST_F(Win32Window, FullscreenModeChangeAppliesToTheNextWindow) {
+TEST_F(Win32Window, FullscreenModeChangeIsEmulatedOnAnyDisplay) {
   DEVMODEA mode{};
   ASSERT_TRUE(EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &mode));
-  int desktopWidth = static_cast<int>(mode.dmPelsWidth);
-  int desktopHeight = static_cast<int>(mode.dmPelsHeight);
+  const DEVMODEA desktop = mode;
 
-  // A size no display offers is refused, as Win32 does.
-  DEVMODEA odd = mode;
-  odd.dmPelsWidth = 1234;
-  odd.dmPelsHeight = 567;
-  odd.dmBitsPerPel = 32;
-  odd.dmDisplayFrequency = 60;
-  EXPECT_EQ(ChangeDisplaySettingsA(&odd, CDS_FULLSCREEN), DISP_CHANGE_BADMODE);
   DEVMODEA eightBit = mode;
   eightBit.dmBitsPerPel = 8;
   EXPECT_EQ(ChangeDisplaySettingsA(&eightBit, CDS_FULLSCREEN), DISP_CHANGE_BADMODE);
 
-  // The framework's request: the current mode's size at 32 bits and 60 Hz.
+  // The framework's request: 640 x 480 at 32 bits and 60 Hz, which this
+  // display does not offer. It succeeds, and the program sees that mode.
   DEVMODEA wanted = mode;
+  wanted.dmPelsWidth = 640;
+  wanted.dmPelsHeight = 480;
   wanted.dmBitsPerPel = 32;
   wanted.dmDisplayFrequency = 60;
   ASSERT_EQ(ChangeDisplaySettingsA(&wanted, CDS_FULLSCREEN), DISP_CHANGE_SUCCESSFUL);
-  EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), desktopWidth);
+  EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 640);
+  EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), 480);
+  DEVMODEA current{};
+  ASSERT_TRUE(EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &current));
+  EXPECT_EQ(current.dmPelsWidth, 640u);
+  EXPECT_EQ(current.dmPelsHeight, 480u);
+  EXPECT_EQ(current.dmBitsPerPel, 32u);
 
   WNDCLASSEXA wc = windowClass("Application");
   ASSERT_NE(RegisterClassExA(&wc), 0);
-  DWORD popup = WS_POPUP | WS_BORDER | WS_SYSMENU;
-  HWND window = createCentred(popup, desktopWidth, desktopHeight);
+  HWND window = createCentred(WS_POPUP | WS_BORDER | WS_SYSMENU, 640, 480);
   ASSERT_NE(window, nullptr);
   int width = 0, height = 0;
   VornWin32_ClientSize(window, &width, &height);
-  EXPECT_EQ(width, desktopWidth);
-  EXPECT_EQ(height, desktopHeight);
+  EXPECT_EQ(width, 640);
+  EXPECT_EQ(height, 480);
+  // On a 16:9 panel the picture is scaled with its aspect kept, bars beside.
+  VornPresentArea area = VornWin32_PresentArea(window, 1920, 1080);
+  EXPECT_EQ(area.x, 240);
+  EXPECT_EQ(area.y, 0);
+  EXPECT_EQ(area.width, 1440);
+  EXPECT_EQ(area.height, 1080);
+  EXPECT_TRUE(area.bars);
+  area = VornWin32_PresentArea(window, 1280, 960);
+  EXPECT_EQ(area.width, 1280);
+  EXPECT_FALSE(area.bars) << "same aspect: the whole display";
   EXPECT_TRUE(DestroyWindow(window));
 
-  // The change ends with its window: the next window is an ordinary one.
+  // The change ends with its window: the next window is an ordinary one,
+  // and the desktop is reported again.
   HWND windowed = createCentred(WS_OVERLAPPEDWINDOW, 200, 100);
   ASSERT_NE(windowed, nullptr);
   VornWin32_ClientSize(windowed, &width, &height);
   EXPECT_EQ(width, 200);
   EXPECT_EQ(height, 100);
+  area = VornWin32_PresentArea(windowed, 400, 300);
+  EXPECT_EQ(area.width, 400) << "a window stretches over its client area";
+  EXPECT_FALSE(area.bars);
+  EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), static_cast<int>(desktop.dmPelsWidth));
   EXPECT_EQ(ChangeDisplaySettingsA(nullptr, 0), DISP_CHANGE_SUCCESSFUL);
 }
 

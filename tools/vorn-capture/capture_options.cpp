@@ -8,7 +8,8 @@ const char* const kCaptureUsage =
     "usage: vorn-capture [--size WxH] [--aspect W/H] [--multisample 0|2|4] [--data DIR] [--quiet]\n"
     "                    --at MS [--at MS ...] [--out DIR]        single frames, PNG files named by time\n"
     "                  | --video OUT.mp4 [--fps N] [--from MS] [--to MS]   the show with its music (ffmpeg)\n"
-    "                  | --frames DIR [--fps N] [--from MS] [--to MS]      the show as a PNG sequence\n";
+    "                  | --frames DIR [--fps N] [--from MS] [--to MS]      the show as a PNG sequence\n"
+    "       vorn-capture --help | --version\n";
 
 namespace {
 
@@ -51,6 +52,10 @@ bool parseCaptureOptions(int argc, char** argv, CaptureOptions* options, std::st
       return true;
     };
     std::string text;
+    if (arg == "--help" || arg == "-h" || arg == "--version") {
+      (arg == "--version" ? options->version : options->help) = true;
+      return true;
+    }
     if (arg == "--quiet") {
       options->quiet = true;
       continue;

@@ -19,9 +19,12 @@ struct CaptureOptions {
   std::int32_t toMs = 174500;
   std::string dataDir;  // the demo's working directory
   bool quiet = false;
+  bool help = false;     // --help: print the usage and stop
+  bool version = false;  // --version
 };
 
-// Parses argv; on a bad command line returns false with a message.
+// Parses argv; on a bad command line returns false with a message. --help
+// and --version end the parsing with the flag set.
 bool parseCaptureOptions(int argc, char** argv, CaptureOptions* options, std::string* error);
 
 // Music time of frame n of a fixed-step capture.

@@ -23,6 +23,7 @@
 #include "platform/fmod/fmod_vorn.h"
 #include "graphics/graphics_device.h"
 #include "runtime/demo.h"
+#include "runtime/version.h"
 #include "ui2d/display_settings.h"
 #if !defined(_WIN32)
 #include "platform/d3d9/d3d9_vorn.h"
@@ -174,6 +175,14 @@ int main(int argc, char** argv) {
   if (!parseCaptureOptions(argc, argv, &options, &error)) {
     std::fprintf(stderr, "vorn-capture: %s\n%s", error.c_str(), kCaptureUsage);
     return 2;
+  }
+  if (options.help) {
+    std::fputs(kCaptureUsage, stdout);
+    return 0;
+  }
+  if (options.version) {
+    std::printf("vorn-capture %s\n", kVornVersion);
+    return 0;
   }
   options.outDir = absolute(options.outDir);
   options.videoPath = absolute(options.videoPath);

@@ -479,11 +479,18 @@ HRESULT Device::Present(const RECT*, const RECT*, HWND, const RGNDATA*) {
   glDisable(GL_SCISSOR_TEST);
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
   // The window is bottom-up; the back buffer is top-down: flip while copying,
-  // stretching to the client area as a windowed swap chain does.
-  const bool sameSize = drawableW == static_cast<int>(backBuffer_.width) &&
-                        drawableH == static_cast<int>(backBuffer_.height);
-  glBlitFramebuffer(0, 0, static_cast<GLint>(backBuffer_.width), static_cast<GLint>(backBuffer_.height), 0,
-                    drawableH, drawableW, 0, GL_COLOR_BUFFER_BIT, sameSize ? GL_NEAREST : GL_LINEAR);
+  // stretching to the client area as a windowed swap chain does (or, under
+  // an emulated full-screen mode, to the display with black bars).
+  const VornPresentArea area = VornWin32_PresentArea(window_, drawableW, drawableH);
+  if (area.bars) {
+    const GLfloat black[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+    glClearBufferfv(GL_COLOR, 0, black);
+  }
+  const bool sameSize = area.width == static_cast<int>(backBuffer_.width) &&
+                        area.height == static_cast<int>(backBuffer_.height);
+  glBlitFramebuffer(0, 0, static_cast<GLint>(backBuffer_.width), static_cast<GLint>(backBuffer_.height), area.x,
+                    drawableH - area.y, area.x + area.width, drawableH - area.y - area.height, GL_COLOR_BUFFER_BIT,
+                    sameSize ? GL_NEAREST : GL_LINEAR);
   SDL_GL_SwapWindow(context_->window);
   boundFramebuffer_ = ~0u;
   rasterDirty_ = true;

@@ -284,6 +284,7 @@ constexpr DWORD DM_DISPLAYFREQUENCY = 0x00400000;
 
 // ---- functions -------------------------------------------------------------
 HMODULE GetModuleHandleA(LPCSTR moduleName);
+DWORD GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size);
 HANDLE LoadImageA(HINSTANCE instance, LPCSTR name, UINT type, int cx, int cy, UINT load);
 HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR cursorName);
 HGDIOBJ GetStockObject(int object);

@@ -187,8 +187,12 @@ bool parseLine(const std::string& line, std::vector<ScriptEvent>* out, std::stri
 void inject(const ScriptEvent& scripted, Window& window) {
   SDL_Event event{};
   State& s = state();
+  // Script coordinates are client pixels; events carry window coordinates.
   int x = s.haveMouse && s.mouseWindow == window.handle ? s.mouseX : 0;
   int y = s.haveMouse && s.mouseWindow == window.handle ? s.mouseY : 0;
+  clientToWindow(window, &x, &y);
+  int scriptedX = scripted.x, scriptedY = scripted.y;
+  clientToWindow(window, &scriptedX, &scriptedY);
   switch (scripted.action) {
     case Action::KeyDown:
     case Action::KeyUp:
@@ -201,10 +205,10 @@ void inject(const ScriptEvent& scripted, Window& window) {
     case Action::Move:
       event.type = SDL_MOUSEMOTION;
       event.motion.windowID = window.sdlId;
-      event.motion.x = scripted.x;
-      event.motion.y = scripted.y;
-      event.motion.xrel = scripted.x - x;
-      event.motion.yrel = scripted.y - y;
+      event.motion.x = scriptedX;
+      event.motion.y = scriptedY;
+      event.motion.xrel = scriptedX - x;
+      event.motion.yrel = scriptedY - y;
       break;
     case Action::LeftDown:
     case Action::LeftUp:

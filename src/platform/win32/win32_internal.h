@@ -13,6 +13,7 @@
 #include <string>
 
 #include "platform/win32/win32.h"
+#include "platform/win32/win32_vorn.h"
 
 namespace vorn::win32 {
 
@@ -36,6 +37,9 @@ struct Window {
   DWORD exStyle = 0;
   int clientWidth = 0;
   int clientHeight = 0;
+  // Shown under an emulated full-screen mode: the SDL window covers the
+  // display, and the client area (clientWidth x clientHeight) fills the
+  // emulated screen, scaled onto the display.
   bool fullscreen = false;
   bool destroying = false;
   // Last size and state reported through WM_SIZE, so that duplicate SDL
@@ -47,11 +51,19 @@ struct Window {
   WPARAM buttons = 0;
 };
 
-// A display mode switched by ChangeDisplaySettingsA(CDS_FULLSCREEN); it takes
-// effect on the windows created while it is in force.
+struct EmulatedMode {
+  int width = 0;
+  int height = 0;
+  DWORD bitsPerPel = 32;
+  int refreshRate = 60;
+};
+
+// The mode set by ChangeDisplaySettingsA(CDS_FULLSCREEN), emulated on the
+// unchanged physical display; windows created while it is in force cover
+// the display and are scaled from it.
 struct DisplayChange {
   bool active = false;
-  SDL_DisplayMode mode{};
+  EmulatedMode mode{};
 };
 
 struct State {
@@ -107,6 +119,11 @@ void loadEnvironmentScriptOnce();
 int pumpInputScript();
 void resetInputScript();
 
+// Quit signals (win32_signals.cpp): installs the handlers once; takes the
+// signal received since the last call (0 when none).
+void installQuitSignals();
+int takeQuitSignal();
+
 // Cursor visibility follows the ShowCursor counter (win32_misc.cpp).
 void applyCursorVisibility();
 
@@ -114,7 +131,23 @@ void applyCursorVisibility();
 SDL_Surface* iconSurface(HICON icon);
 void resetIcons();
 
-// Restores the desktop mode on windows that switched it.
+// Makes a window an ordinary one again (it no longer covers the display).
 void leaveFullscreen(Window& window);
+
+// Display-mode emulation (win32_display.cpp).
+// Where an emulated screen lands on a display of another size: scaled with
+// the aspect ratio kept and centred (bars when some of the display is left).
+VornPresentArea scaleToDisplay(int screenWidth, int screenHeight, int displayWidth, int displayHeight);
+// The part of a window's surface (drawable pixels or window points) that
+// shows its client area: all of it, unless the window is full screen under
+// an emulated mode.
+VornPresentArea clientArea(const Window& window, int surfaceWidth, int surfaceHeight);
+// SDL window coordinates to client coordinates and back (they differ only
+// for windows scaled from an emulated mode).
+void windowToClient(const Window& window, int* x, int* y);
+void clientToWindow(const Window& window, int* x, int* y);
+// The screen position of a window's client origin (the emulated screen's
+// origin for a window under an emulated mode).
+void clientOrigin(const Window& window, int* x, int* y);
 
 }  // namespace vorn::win32

@@ -6,16 +6,21 @@
 // - activation, size and move notifications are sent: the procedure runs
 //   while PeekMessageA or WaitMessage takes in the SDL events;
 // - WM_QUIT comes last, once nothing else is queued.
+// As on Windows, a slow reader never faces a backlog of repeats: a key's
+// auto-repeats fold into its pending WM_KEYDOWN (the repeat count in lParam
+// bits 0-15), and WM_MOUSEMOVE is never stored: a queue entry only marks that
+// the cursor moved, and the message is made from the cursor's position when
+// it is read. WaitMessage waits for input that arrived after the queue was
+// last looked at, not for what is still unread.
 // SDL has no notion of the modal move-or-size loop, so a move or resize that
 // SDL reports is announced as WM_ENTERSIZEMOVE, WM_MOVE or WM_SIZE, then
 // WM_EXITSIZEMOVE, all at once.
 #include <SDL.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
+#include <csignal>
 #include <thread>
-#include <vector>
 
 #include "platform/win32/win32.h"
 #include "platform/win32/win32_internal.h"
@@ -26,11 +31,22 @@ namespace vorn::win32 {
 
 namespace {
 
+struct Entry {
+  MSG msg;
+  // The cursor moved: the WM_MOUSEMOVE is made when the entry is read.
+  bool cursorMove = false;
+};
+
 struct Queue {
   std::mutex mutex;
-  std::deque<MSG> messages;
+  std::deque<Entry> messages;
   bool quitPosted = false;
   int quitCode = 0;
+  // The pending quit comes from a quit signal: its exit code stands.
+  bool quitFromSignal = false;
+  // Counts every message posted, folded in or sent, so that WaitMessage can
+  // tell new input from what was there at the last PeekMessageA.
+  std::uint64_t arrivals = 0;
 };
 
 Queue& queue() {
@@ -38,9 +54,8 @@ Queue& queue() {
   return instance;
 }
 
-// Counts messages sent to procedures while events are taken in, so that
-// WaitMessage can tell that something arrived.
-std::uint64_t gSentMessages = 0;
+// The arrival count when PeekMessageA last looked at the queue.
+std::uint64_t gArrivalsSeen = 0;
 std::thread::id gMainThread = std::this_thread::get_id();
 bool keyDown[256] = {};
 
@@ -63,9 +78,62 @@ void post(Window* window, UINT message, WPARAM wParam, LPARAM lParam) {
   postToQueue(makeMessage(window->handle, message, wParam, lParam));
 }
 
+void noteArrival() {
+  Queue& q = queue();
+  std::lock_guard<std::mutex> lock(q.mutex);
+  ++q.arrivals;
+}
+
 void send(Window* window, UINT message, WPARAM wParam, LPARAM lParam) {
-  ++gSentMessages;
+  noteArrival();
   sendToWindow(window->handle, message, wParam, lParam);
+}
+
+// Posts WM_QUIT for a request to end the program from outside (a signal).
+void postQuitRequest(int exitCode) {
+  Queue& q = queue();
+  std::lock_guard<std::mutex> lock(q.mutex);
+  q.quitPosted = true;
+  q.quitCode = exitCode;
+  q.quitFromSignal = true;
+  ++q.arrivals;
+}
+
+// An auto-repeat of a key whose WM_KEYDOWN is still unread adds to that
+// message's repeat count instead of queuing another.
+bool foldKeyRepeat(HWND window, int vk) {
+  Queue& q = queue();
+  std::lock_guard<std::mutex> lock(q.mutex);
+  for (auto it = q.messages.rbegin(); it != q.messages.rend(); ++it) {
+    MSG& msg = it->msg;
+    if (msg.hwnd != window || msg.wParam != static_cast<WPARAM>(vk)) continue;
+    if (msg.message == WM_KEYUP) return false;
+    if (msg.message != WM_KEYDOWN) continue;
+    const LPARAM count = msg.lParam & 0xFFFF;
+    if (count < 0xFFFF) msg.lParam = (msg.lParam & ~LPARAM(0xFFFF)) | (count + 1);
+    ++q.arrivals;
+    return true;
+  }
+  return false;
+}
+
+// Notes that the cursor moved over a window: one entry at most stands for
+// every move not yet read.
+void markCursorMoved(HWND window) {
+  Queue& q = queue();
+  std::lock_guard<std::mutex> lock(q.mutex);
+  ++q.arrivals;
+  for (auto it = q.messages.begin(); it != q.messages.end(); ++it) {
+    if (!it->cursorMove) continue;
+    if (it->msg.hwnd == window) return;
+    q.messages.erase(it);  // the cursor has left that window
+    break;
+  }
+  Entry entry;
+  entry.msg.hwnd = window;
+  entry.msg.message = WM_MOUSEMOVE;
+  entry.cursorMove = true;
+  q.messages.push_back(entry);
 }
 
 WPARAM modifierBits() {
@@ -81,6 +149,11 @@ Window* eventWindow(std::uint32_t id) {
 }
 
 void reportSize(Window* window, WPARAM kind, int width, int height) {
+  // A window under an emulated mode keeps its size in that mode.
+  if (window->fullscreen) {
+    width = window->clientWidth;
+    height = window->clientHeight;
+  }
   if (kind == window->reportedSizeKind && width == window->reportedWidth && height == window->reportedHeight) return;
   window->reportedSizeKind = kind;
   window->reportedWidth = width;
@@ -149,9 +222,11 @@ void translateKey(const SDL_KeyboardEvent& event) {
   bool down = event.type == SDL_KEYDOWN;
   bool wasDown = keyDown[vk];
   keyDown[vk] = down;
+  bool repeat = down && (wasDown || event.repeat);
+  if (repeat && foldKeyRepeat(window->handle, vk)) return;
   // lParam: repeat count 1, previous key state in bit 30, transition in bit 31.
   LPARAM lParam = 1;
-  if (down ? (wasDown || event.repeat) : true) lParam |= LPARAM(1) << 30;
+  if (repeat || !down) lParam |= LPARAM(1) << 30;
   if (!down) lParam |= static_cast<LPARAM>(static_cast<DWORD>(1u << 31));
   post(window, down ? WM_KEYDOWN : WM_KEYUP, static_cast<WPARAM>(vk), lParam);
 }
@@ -167,7 +242,9 @@ void noteMouse(Window* window, int x, int y) {
 void translateMouseButton(const SDL_MouseButtonEvent& event) {
   Window* window = eventWindow(event.windowID);
   if (!window) return;
-  noteMouse(window, event.x, event.y);
+  int x = event.x, y = event.y;
+  windowToClient(*window, &x, &y);
+  noteMouse(window, x, y);
   bool down = event.type == SDL_MOUSEBUTTONDOWN;
   UINT message = 0;
   WPARAM bit = 0;
@@ -188,18 +265,41 @@ void translateMouseButton(const SDL_MouseButtonEvent& event) {
       return;
   }
   window->buttons = down ? (window->buttons | bit) : (window->buttons & ~bit);
-  post(window, message, window->buttons | modifierBits(), pointParam(event.x, event.y));
+  post(window, message, window->buttons | modifierBits(), pointParam(x, y));
 }
 
-bool queueHasMessages() {
+// The WM_MOUSEMOVE that a cursor-move entry stands for, as of now.
+void makeCursorMove(MSG* msg) {
+  State& s = state();
+  Window* window = findWindow(msg->hwnd);
+  int x = 0, y = 0;
+  if (s.haveMouse && s.mouseWindow == msg->hwnd) {
+    x = s.mouseX;
+    y = s.mouseY;
+  } else {
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    ScreenToClient(msg->hwnd, &cursor);
+    x = cursor.x;
+    y = cursor.y;
+  }
+  msg->wParam = (window ? window->buttons : 0) | modifierBits();
+  msg->lParam = pointParam(x, y);
+  msg->time = GetTickCount();
+  GetCursorPos(&msg->pt);
+}
+
+// Whether anything arrived since PeekMessageA last looked at the queue.
+bool hasNewArrivals() {
   Queue& q = queue();
   std::lock_guard<std::mutex> lock(q.mutex);
-  return !q.messages.empty() || q.quitPosted;
+  return q.arrivals != gArrivalsSeen;
 }
 
-// Takes in every pending SDL event and the due script events.
+// Takes in a quit signal, every pending SDL event and the due script events.
 // Returns the milliseconds until the next time-keyed script event, or -1.
 int pumpEvents() {
+  if (int signal = takeQuitSignal()) postQuitRequest(128 + signal);
   if (videoReady()) {
     SDL_Event event;
     while (SDL_PollEvent(&event)) translateSdlEvent(event);
@@ -224,10 +324,11 @@ void postToQueue(const MSG& msg, bool front) {
   {
     std::lock_guard<std::mutex> lock(q.mutex);
     if (front) {
-      q.messages.push_front(msg);
+      q.messages.push_front(Entry{msg, false});
     } else {
-      q.messages.push_back(msg);
+      q.messages.push_back(Entry{msg, false});
     }
+    ++q.arrivals;
   }
   // A message posted from another thread wakes a waiting main thread.
   if (videoReady() && std::this_thread::get_id() != gMainThread) {
@@ -241,7 +342,7 @@ void purgeWindowMessages(HWND window) {
   Queue& q = queue();
   std::lock_guard<std::mutex> lock(q.mutex);
   q.messages.erase(std::remove_if(q.messages.begin(), q.messages.end(),
-                                  [window](const MSG& msg) { return msg.hwnd == window; }),
+                                  [window](const Entry& entry) { return entry.msg.hwnd == window; }),
                    q.messages.end());
 }
 
@@ -252,7 +353,10 @@ void resetQueue() {
     q.messages.clear();
     q.quitPosted = false;
     q.quitCode = 0;
+    q.quitFromSignal = false;
+    gArrivalsSeen = q.arrivals;
   }
+  takeQuitSignal();
   std::fill(std::begin(keyDown), std::end(keyDown), false);
 }
 
@@ -276,22 +380,21 @@ void translateSdlEvent(const SDL_Event& event) {
     case SDL_MOUSEMOTION: {
       Window* window = eventWindow(event.motion.windowID);
       if (!window) break;
-      noteMouse(window, event.motion.x, event.motion.y);
-      post(window, WM_MOUSEMOVE, window->buttons | modifierBits(), pointParam(event.motion.x, event.motion.y));
+      int x = event.motion.x, y = event.motion.y;
+      windowToClient(*window, &x, &y);
+      noteMouse(window, x, y);
+      markCursorMoved(window->handle);
       break;
     }
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP:
       translateMouseButton(event.button);
       break;
-    case SDL_QUIT: {
-      // A quit request from outside (a signal): ask every window to close.
-      std::vector<HWND> handles;
-      for (auto& entry : state().windows) handles.push_back(entry.second->handle);
-      for (HWND handle : handles) postToQueue(makeMessage(handle, WM_CLOSE, 0, 0));
-      if (handles.empty()) PostQuitMessage(0);
+    case SDL_QUIT:
+      // The desktop asks the application to quit (SDL's own signal handlers
+      // are off): end the program as a termination signal does.
+      postQuitRequest(128 + SIGTERM);
       break;
-    }
     default:
       break;
   }
@@ -306,21 +409,27 @@ BOOL PeekMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT re
   pumpEvents();
   Queue& q = queue();
   std::lock_guard<std::mutex> lock(q.mutex);
-  for (auto it = q.messages.begin(); it != q.messages.end(); ++it) {
-    if (!matchesFilter(*it, window, filterMin, filterMax)) continue;
-    *msg = *it;
-    if (removeMsg & PM_REMOVE) q.messages.erase(it);
-    return TRUE;
-  }
-  bool quitWanted = (filterMin == 0 && filterMax == 0) || (WM_QUIT >= filterMin && WM_QUIT <= filterMax);
-  if (q.quitPosted && quitWanted) {
+  gArrivalsSeen = q.arrivals;
+  const bool quitWanted = (filterMin == 0 && filterMax == 0) || (WM_QUIT >= filterMin && WM_QUIT <= filterMax);
+  auto takeQuit = [&] {
     *msg = MSG{};
     msg->message = WM_QUIT;
     msg->wParam = static_cast<WPARAM>(q.quitCode);
     msg->time = GetTickCount();
-    if (removeMsg & PM_REMOVE) q.quitPosted = false;
+    if (removeMsg & PM_REMOVE) q.quitPosted = q.quitFromSignal = false;
+    return TRUE;
+  };
+  // A quit signal is not kept waiting by input that keeps coming (a moving
+  // mouse, a held key); an ordinary WM_QUIT comes once the queue is empty.
+  if (q.quitPosted && q.quitFromSignal && quitWanted) return takeQuit();
+  for (auto it = q.messages.begin(); it != q.messages.end(); ++it) {
+    if (!matchesFilter(it->msg, window, filterMin, filterMax)) continue;
+    *msg = it->msg;
+    if (it->cursorMove) makeCursorMove(msg);
+    if (removeMsg & PM_REMOVE) q.messages.erase(it);
     return TRUE;
   }
+  if (q.quitPosted && quitWanted) return takeQuit();
   return FALSE;
 }
 
@@ -357,10 +466,9 @@ LRESULT DispatchMessageA(const MSG* msg) {
 }
 
 BOOL WaitMessage() {
-  std::uint64_t sentBefore = gSentMessages;
   for (;;) {
     int scriptWait = pumpEvents();
-    if (gSentMessages != sentBefore || queueHasMessages()) return TRUE;
+    if (hasNewArrivals()) return TRUE;
     // Wake at the next script event and now and then for posts from other
     // threads; an SDL event that arrives is translated at once, never lost.
     int timeout = scriptWait >= 0 ? std::min(scriptWait, 100) : 100;
@@ -377,7 +485,9 @@ void PostQuitMessage(int exitCode) {
   Queue& q = queue();
   std::lock_guard<std::mutex> lock(q.mutex);
   q.quitPosted = true;
-  q.quitCode = exitCode;
+  // A window closing on its way out does not undo the signal's exit code.
+  if (!q.quitFromSignal) q.quitCode = exitCode;
+  ++q.arrivals;
 }
 
 BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

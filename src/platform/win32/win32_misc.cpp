@@ -2,10 +2,12 @@
 // stand-in.
 #include <SDL.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -71,6 +73,20 @@ HMODULE GetModuleHandleA(LPCSTR moduleName) {
   return reinterpret_cast<HMODULE>(kModuleHandle);
 }
 
+DWORD GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size) {
+  if (module && module != reinterpret_cast<HMODULE>(kModuleHandle)) return 0;
+  if (!fileName || size == 0) return 0;
+  std::error_code error;
+  const std::string path = std::filesystem::read_symlink("/proc/self/exe", error).string();
+  if (error) return 0;
+  // As in Win32: a name that does not fit is cut, still terminated, and the
+  // result is the buffer size.
+  const std::size_t copied = std::min<std::size_t>(path.size(), size - 1);
+  std::memcpy(fileName, path.data(), copied);
+  fileName[copied] = '\0';
+  return copied < path.size() ? size : static_cast<DWORD>(copied);
+}
+
 HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR cursorName) {
   // The system arrow is the one cursor there is; the window keeps SDL's.
   if (instance == nullptr && cursorName == IDC_ARROW) return reinterpret_cast<HCURSOR>(kArrowCursor);
@@ -99,7 +115,7 @@ BOOL GetCursorPos(POINT* point) {
   Window* window = findWindow(s.mouseWindow);
   if (s.haveMouse && window && window->sdl) {
     int x = 0, y = 0;
-    SDL_GetWindowPosition(window->sdl, &x, &y);
+    clientOrigin(*window, &x, &y);
     point->x = x + s.mouseX;
     point->y = y + s.mouseY;
     return TRUE;
@@ -119,7 +135,7 @@ BOOL ScreenToClient(HWND handle, POINT* point) {
   Window* window = findWindow(handle);
   if (!window || !point) return FALSE;
   int x = 0, y = 0;
-  if (window->sdl) SDL_GetWindowPosition(window->sdl, &x, &y);
+  clientOrigin(*window, &x, &y);
   point->x -= x;
   point->y -= y;
   return TRUE;

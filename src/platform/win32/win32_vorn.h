@@ -14,8 +14,24 @@ struct SDL_Window;
 // The SDL window behind a window handle (null when the handle is unknown).
 SDL_Window* VornWin32_SdlWindow(HWND window);
 
-// The client size of a window in pixels.
+// The client size of a window in pixels (for a window scaled from an
+// emulated full-screen mode, its size in that mode).
 void VornWin32_ClientSize(HWND window, int* width, int* height);
+
+// Where Present puts a window's picture on its drawable (pixels, origin at
+// the top left): the whole drawable for an ordinary window, which stretches
+// the back buffer over the client area; for a window under an emulated
+// full-screen mode, its client area scaled to the display with the aspect
+// ratio kept, as a display scaler does, with `bars` set when the rest of the
+// drawable must be painted black.
+struct VornPresentArea {
+  int x = 0;
+  int y = 0;
+  int width = 0;
+  int height = 0;
+  bool bars = false;
+};
+VornPresentArea VornWin32_PresentArea(HWND window, int drawableWidth, int drawableHeight);
 
 // Called by the Direct3D stand-in after every Present: counts frames for the
 // synthetic input script (events keyed by frame number fire on this count).

@@ -21,7 +21,12 @@ namespace {
 
 bool gVideoReady = false;
 bool gVideoFailed = false;
-bool gExitHookInstalled = false;
+
+// With VORN_DEBUG_FRAMES set, the frame count is reported at exit, so that
+// tests can tell in which frame a scripted event took effect.
+void reportPresentedFrames() {
+  std::fprintf(stderr, "frames presented: %llu\n", static_cast<unsigned long long>(VornWin32_PresentedFrames()));
+}
 
 constexpr std::uintptr_t kDesktopHandle = 0x10000;
 
@@ -33,14 +38,6 @@ constexpr LONG kCaption = 23;
 constexpr LONG kMenuBar = 20;
 constexpr LONG kClientEdge = 2;
 
-void restoreDisplayAtExit() {
-  // XRandR mode changes outlive the process unless they are undone.
-  for (auto& entry : state().windows) {
-    if (entry.second->fullscreen) leaveFullscreen(*entry.second);
-  }
-  for (SDL_Window* parked : state().parkedWindows) SDL_SetWindowFullscreen(parked, 0);
-}
-
 void setDefaultGlAttributes() {
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
@@ -50,24 +47,46 @@ void setDefaultGlAttributes() {
   SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
 }
 
+// True when there is no display to open: nothing names an X or Wayland
+// display and no SDL video driver was chosen. SDL would otherwise try the
+// console's graphics devices and run with a window nobody can see.
+bool noDisplayNamed() {
+#if defined(_WIN32) || defined(__APPLE__)
+  return false;
+#else
+  auto named = [](const char* variable) {
+    const char* value = std::getenv(variable);
+    return value && *value;
+  };
+  return !named("SDL_VIDEODRIVER") && !named("DISPLAY") && !named("WAYLAND_DISPLAY");
+#endif
+}
+
 bool createSdlWindow(Window& window, const char* title, int x, int y) {
   Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_SHOWN;
-  if (window.fullscreen) flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
+  // A sizing frame makes the window resizable (and maximisable).
+  if (window.style & WS_THICKFRAME) flags |= SDL_WINDOW_RESIZABLE;
   int sdlX = x == CW_USEDEFAULT ? static_cast<int>(SDL_WINDOWPOS_UNDEFINED) : x;
   int sdlY = y == CW_USEDEFAULT ? static_cast<int>(SDL_WINDOWPOS_UNDEFINED) : y;
-  SDL_Window* sdl = SDL_CreateWindow(title ? title : "", sdlX, sdlY, std::max(1, window.clientWidth),
-                                     std::max(1, window.clientHeight), flags);
+  int width = std::max(1, window.clientWidth), height = std::max(1, window.clientHeight);
+  if (window.fullscreen) {
+    // Under an emulated mode the window covers the display as it is (the
+    // physical mode never changes): borderless over the display's bounds,
+    // which holds without a window manager too, and full screen for the
+    // window manager, which then keeps panels off it.
+    flags = SDL_WINDOW_OPENGL | SDL_WINDOW_SHOWN | SDL_WINDOW_BORDERLESS | SDL_WINDOW_FULLSCREEN_DESKTOP;
+    SDL_Rect bounds{};
+    if (SDL_GetDisplayBounds(0, &bounds) == 0) {
+      sdlX = bounds.x;
+      sdlY = bounds.y;
+      width = bounds.w;
+      height = bounds.h;
+    }
+  }
+  SDL_Window* sdl = SDL_CreateWindow(title ? title : "", sdlX, sdlY, width, height, flags);
   if (!sdl) {
     std::fprintf(stderr, "CreateWindowExA: %s\n", SDL_GetError());
     return false;
-  }
-  if (window.fullscreen) {
-    // The mode that ChangeDisplaySettingsA chose, on a window that covers it.
-    SDL_SetWindowDisplayMode(sdl, &state().displayChange.mode);
-    if (SDL_SetWindowFullscreen(sdl, SDL_WINDOW_FULLSCREEN) != 0) {
-      std::fprintf(stderr, "CreateWindowExA: full screen refused: %s\n", SDL_GetError());
-    }
-    SDL_ShowWindow(sdl);
   }
   window.sdl = sdl;
   window.sdlId = SDL_GetWindowID(sdl);
@@ -113,66 +132,6 @@ BOOL destroyWindowImpl(HWND handle, bool park) {
   return TRUE;
 }
 
-// The display's modes; a driver without a list (the offscreen one) has the
-// desktop mode alone.
-std::vector<SDL_DisplayMode> displayModes() {
-  std::vector<SDL_DisplayMode> modes;
-  int count = SDL_GetNumDisplayModes(0);
-  for (int i = 0; i < count; ++i) {
-    SDL_DisplayMode mode{};
-    if (SDL_GetDisplayMode(0, i, &mode) == 0 && mode.w > 0 && mode.h > 0) modes.push_back(mode);
-  }
-  SDL_DisplayMode desktop{};
-  if (modes.empty() && SDL_GetDesktopDisplayMode(0, &desktop) == 0) modes.push_back(desktop);
-  return modes;
-}
-
-bool modeFromDevMode(const DEVMODEA& devMode, SDL_DisplayMode* chosen) {
-  SDL_DisplayMode current{};
-  if (SDL_GetDesktopDisplayMode(0, &current) != 0) return false;
-  int width = (devMode.dmFields & DM_PELSWIDTH) ? static_cast<int>(devMode.dmPelsWidth) : current.w;
-  int height = (devMode.dmFields & DM_PELSHEIGHT) ? static_cast<int>(devMode.dmPelsHeight) : current.h;
-  if (devMode.dmFields & DM_BITSPERPEL) {
-    DWORD bpp = devMode.dmBitsPerPel;
-    if (bpp != 32 && bpp != 24 && bpp != 16) return false;
-  }
-  int refresh = (devMode.dmFields & DM_DISPLAYFREQUENCY) ? static_cast<int>(devMode.dmDisplayFrequency) : 0;
-  if (refresh <= 1) refresh = 0;  // 0 and 1 mean "the hardware default"
-  bool found = false;
-  int bestScore = 0;
-  for (const SDL_DisplayMode& mode : displayModes()) {
-    if (mode.w != width || mode.h != height) continue;
-    // Closest refresh rate first, then the deepest pixel format.
-    int rate = mode.refresh_rate;
-    int score = refresh == 0 || rate == 0 ? 0 : std::abs(rate - refresh) * 100;
-    score += 32 - static_cast<int>(SDL_BYTESPERPIXEL(mode.format) * 8);
-    if (!found || score < bestScore) {
-      *chosen = mode;
-      bestScore = score;
-      found = true;
-    }
-  }
-  return found;
-}
-
-void fillDevMode(const SDL_DisplayMode& mode, DEVMODEA* devMode) {
-  std::memset(devMode->dmDeviceName, 0, sizeof(devMode->dmDeviceName));
-  std::strncpy(reinterpret_cast<char*>(devMode->dmDeviceName), "\\\\.\\DISPLAY1", 31);
-  devMode->dmSpecVersion = 0x0401;
-  devMode->dmDriverVersion = 0x0401;
-  devMode->dmSize = sizeof(DEVMODEA);
-  devMode->dmDriverExtra = 0;
-  devMode->dmFields = DM_BITSPERPEL | DM_PELSWIDTH | DM_PELSHEIGHT | DM_DISPLAYFLAGS | DM_DISPLAYFREQUENCY;
-  unsigned bytes = SDL_BYTESPERPIXEL(mode.format);
-  devMode->dmBitsPerPel = bytes >= 3 ? 32 : bytes * 8;
-  devMode->dmPelsWidth = static_cast<DWORD>(mode.w);
-  devMode->dmPelsHeight = static_cast<DWORD>(mode.h);
-  devMode->dmDisplayFlags = 0;
-  // SDL says 0 when the driver does not know (the offscreen driver); report
-  // the usual rate rather than an impossible one.
-  devMode->dmDisplayFrequency = mode.refresh_rate > 0 ? static_cast<DWORD>(mode.refresh_rate) : 60;
-}
-
 }  // namespace
 
 State& state() {
@@ -185,18 +144,28 @@ bool videoReady() { return gVideoReady; }
 bool ensureVideo() {
   if (gVideoReady) return true;
   if (gVideoFailed) return false;
-  // Window close becomes WM_CLOSE; SDL's own quit event then only comes from
-  // signals (Ctrl+C), which the translation turns into WM_CLOSE too.
+  if (noDisplayNamed()) {
+    std::fprintf(stderr,
+                 "no display found: neither DISPLAY nor WAYLAND_DISPLAY is set "
+                 "(SDL_VIDEODRIVER=offscreen runs without a display)\n");
+    gVideoFailed = true;
+    return false;
+  }
+  // Window close becomes WM_CLOSE. Quit signals are ours to handle: they end
+  // the program through WM_QUIT (win32_signals.cpp), not through SDL.
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-    std::fprintf(stderr, "SDL video: %s\n", SDL_GetError());
+    std::fprintf(stderr, "cannot open the display: %s\n", SDL_GetError());
     gVideoFailed = true;
     return false;
   }
   gVideoReady = true;
-  if (!gExitHookInstalled) {
-    gExitHookInstalled = true;
-    std::atexit(restoreDisplayAtExit);
+  installQuitSignals();
+  static bool reportingFrames = false;
+  if (!reportingFrames && std::getenv("VORN_DEBUG_FRAMES")) {
+    reportingFrames = true;
+    std::atexit(reportPresentedFrames);
   }
   applyCursorVisibility();
   return true;
@@ -295,19 +264,6 @@ BOOL AdjustWindowRectEx(RECT* rect, DWORD style, BOOL menu, DWORD exStyle) {
   rect->right += insets.right;
   rect->bottom += insets.bottom;
   return TRUE;
-}
-
-int GetSystemMetrics(int index) {
-  if (index != SM_CXSCREEN && index != SM_CYSCREEN) return 0;
-  if (!ensureVideo()) return 0;
-  SDL_DisplayMode mode{};
-  // After a full-screen mode change the screen has the new size.
-  if (state().displayChange.active) {
-    mode = state().displayChange.mode;
-  } else if (SDL_GetDesktopDisplayMode(0, &mode) != 0) {
-    return 0;
-  }
-  return index == SM_CXSCREEN ? mode.w : mode.h;
 }
 
 HWND GetDesktopWindow() { return reinterpret_cast<HWND>(kDesktopHandle); }
@@ -413,50 +369,6 @@ BOOL GetClientRect(HWND handle, RECT* rect) {
   return TRUE;
 }
 
-BOOL EnumDisplaySettingsA(LPCSTR deviceName, DWORD modeNum, DEVMODEA* devMode) {
-  if (!devMode) return FALSE;
-  if (deviceName && std::strcmp(deviceName, "\\\\.\\DISPLAY1") != 0) return FALSE;
-  if (!ensureVideo()) return FALSE;
-  SDL_DisplayMode mode{};
-  if (modeNum == ENUM_CURRENT_SETTINGS) {
-    if (state().displayChange.active) {
-      mode = state().displayChange.mode;
-    } else if (SDL_GetDesktopDisplayMode(0, &mode) != 0) {
-      return FALSE;
-    }
-  } else if (modeNum == ENUM_REGISTRY_SETTINGS) {
-    if (SDL_GetDesktopDisplayMode(0, &mode) != 0) return FALSE;
-  } else {
-    std::vector<SDL_DisplayMode> modes = displayModes();
-    if (modeNum >= modes.size()) return FALSE;
-    mode = modes[modeNum];
-  }
-  fillDevMode(mode, devMode);
-  return TRUE;
-}
-
-LONG ChangeDisplaySettingsA(DEVMODEA* devMode, DWORD flags) {
-  State& s = state();
-  if (!devMode) {
-    // Back to the desktop mode.
-    for (auto& entry : s.windows) leaveFullscreen(*entry.second);
-    s.displayChange.active = false;
-    return DISP_CHANGE_SUCCESSFUL;
-  }
-  if (!ensureVideo()) return DISP_CHANGE_FAILED;
-  SDL_DisplayMode chosen{};
-  if (!modeFromDevMode(*devMode, &chosen)) return DISP_CHANGE_BADMODE;
-  if (flags & CDS_TEST) return DISP_CHANGE_SUCCESSFUL;
-  s.displayChange.active = true;
-  s.displayChange.mode = chosen;
-  // Windows already full screen take the new mode at once; new windows are
-  // created full screen in it.
-  for (auto& entry : s.windows) {
-    if (entry.second->fullscreen && entry.second->sdl) SDL_SetWindowDisplayMode(entry.second->sdl, &chosen);
-  }
-  return DISP_CHANGE_SUCCESSFUL;
-}
-
 LRESULT DefWindowProcA(HWND handle, UINT message, WPARAM, LPARAM) {
   switch (message) {
     case WM_CLOSE:
@@ -479,7 +391,9 @@ void VornWin32_ClientSize(HWND handle, int* width, int* height) {
   if (window) {
     w = window->clientWidth;
     h = window->clientHeight;
-    if (window->sdl) SDL_GetWindowSize(window->sdl, &w, &h);
+    // An ordinary window's client area is what the user made of it; a
+    // window under an emulated mode keeps its size in that mode.
+    if (window->sdl && !window->fullscreen) SDL_GetWindowSize(window->sdl, &w, &h);
   }
   if (width) *width = w;
   if (height) *height = h;
@@ -493,7 +407,7 @@ SDL_Window* VornWin32_RecreateSdlWindow(HWND handle) {
   bool visible = true;
   if (window->sdl) {
     title = SDL_GetWindowTitle(window->sdl);
-    SDL_GetWindowSize(window->sdl, &window->clientWidth, &window->clientHeight);
+    if (!window->fullscreen) SDL_GetWindowSize(window->sdl, &window->clientWidth, &window->clientHeight);
     SDL_GetWindowPosition(window->sdl, &x, &y);
     visible = (SDL_GetWindowFlags(window->sdl) & SDL_WINDOW_SHOWN) != 0;
     bool fullscreen = window->fullscreen;
