@@ -44,7 +44,7 @@ std::string bytecodeErrors(const std::vector<std::uint32_t>& bytecode) {
   const MOJOSHADER_parseData* data = parse(bytecode, MOJOSHADER_PROFILE_GLSL120);
   std::string out = errorsOf(data);
   MOJOSHADER_freeParseData(data);
-  return out;
+  return out + ruleViolations(bytecode);
 }
 
 ForeignGlsl foreignGlsl(const std::vector<std::uint32_t>& bytecode) {

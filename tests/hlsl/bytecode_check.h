@@ -8,9 +8,12 @@
 
 namespace hlsltest {
 
-// The parser's complaints about the bytecode, one per line; empty when it
-// reads it without error.
+// What is wrong with the bytecode, one complaint per line: libmojoshader's
+// parse errors and the broken rules of ruleViolations(); empty when none.
 std::string bytecodeErrors(const std::vector<std::uint32_t>& bytecode);
+
+// The shader-model rules Direct3D 9 validates that libmojoshader does not.
+std::string ruleViolations(const std::vector<std::uint32_t>& bytecode);
 
 struct ForeignGlsl {
   std::string glsl;

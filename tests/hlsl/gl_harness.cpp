@@ -8,9 +8,7 @@
 
 namespace hlsltest {
 
-namespace {
-
-GLuint compileStage(GLenum type, const std::string& source, std::string* log) {
+unsigned compileGlsl(unsigned type, const std::string& source, std::string* log) {
   GLuint shader = glCreateShader(type);
   const char* text = source.c_str();
   glShaderSource(shader, 1, &text, nullptr);
@@ -27,7 +25,27 @@ GLuint compileStage(GLenum type, const std::string& source, std::string* log) {
   return shader;
 }
 
-}  // namespace
+unsigned linkGlsl(unsigned v, unsigned f, const std::vector<std::pair<std::string, int>>& attributes,
+                  std::string* log) {
+  GLuint p = glCreateProgram();
+  glAttachShader(p, v);
+  glAttachShader(p, f);
+  for (const auto& [name, location] : attributes)
+    if (location >= 0) glBindAttribLocation(p, static_cast<GLuint>(location), name.c_str());
+  glLinkProgram(p);
+  glDeleteShader(v);
+  glDeleteShader(f);
+  GLint ok = 0;
+  glGetProgramiv(p, GL_LINK_STATUS, &ok);
+  if (!ok) {
+    char buf[4096] = {};
+    glGetProgramInfoLog(p, sizeof buf, nullptr, buf);
+    if (log) *log = std::string("link: ") + buf;
+    glDeleteProgram(p);
+    return 0;
+  }
+  return p;
+}
 
 std::string renameIdentifier(const std::string& text, const std::string& from, const std::string& to) {
   auto identChar = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; };
@@ -112,36 +130,21 @@ bool GlHarness::init(std::string* why) {
 }
 
 bool GlHarness::compiles(const hlsl::Program& program, std::string* log) {
-  GLuint s = compileStage(program.stage == hlsl::Stage::Vertex ? GL_VERTEX_SHADER : GL_FRAGMENT_SHADER,
-                          program.glsl, log);
+  GLuint s = compileGlsl(program.stage == hlsl::Stage::Vertex ? GL_VERTEX_SHADER : GL_FRAGMENT_SHADER,
+                         program.glsl, log);
   if (s) glDeleteShader(s);
   return s != 0;
 }
 
 unsigned GlHarness::program(const hlsl::Program& vs, const hlsl::Program& ps, std::string* log) {
-  GLuint v = compileStage(GL_VERTEX_SHADER, vs.glsl, log);
+  GLuint v = compileGlsl(GL_VERTEX_SHADER, vs.glsl, log);
   if (!v) return 0;
-  GLuint f = compileStage(GL_FRAGMENT_SHADER, substituteMissingInputs(vs, ps), log);
+  GLuint f = compileGlsl(GL_FRAGMENT_SHADER, substituteMissingInputs(vs, ps), log);
   if (!f) {
     glDeleteShader(v);
     return 0;
   }
-  GLuint p = glCreateProgram();
-  glAttachShader(p, v);
-  glAttachShader(p, f);
-  glLinkProgram(p);
-  glDeleteShader(v);
-  glDeleteShader(f);
-  GLint ok = 0;
-  glGetProgramiv(p, GL_LINK_STATUS, &ok);
-  if (!ok) {
-    char buf[4096] = {};
-    glGetProgramInfoLog(p, sizeof buf, nullptr, buf);
-    if (log) *log = std::string("link: ") + buf;
-    glDeleteProgram(p);
-    return 0;
-  }
-  return p;
+  return linkGlsl(v, f, {}, log);
 }
 
 bool GlHarness::links(const hlsl::Program& vs, const hlsl::Program& ps, std::string* log) {

@@ -59,6 +59,14 @@ class GlHarness {
 
 std::string renameIdentifier(const std::string& text, const std::string& from, const std::string& to);
 
+// Compiles one GLSL stage (GL_VERTEX_SHADER or GL_FRAGMENT_SHADER): the
+// shader object, or 0 with the driver's log.
+unsigned compileGlsl(unsigned stage, const std::string& source, std::string* log);
+// Links two compiled stages (deleting them), attributes bound by name
+// first: the program, or 0 with the driver's log.
+unsigned linkGlsl(unsigned vs, unsigned fs, const std::vector<std::pair<std::string, int>>& attributes,
+                  std::string* log);
+
 // The pixel shader as the Direct3D stand-in links it: its register file
 // renamed to vorn_pc, and the "in vec4 v_X;" lines that vs does not write
 // replaced by zero constants.

@@ -13,44 +13,6 @@ namespace {
 
 bool context(std::string* why) { return hlsltest::GlHarness::get(why) != nullptr; }
 
-GLuint stageFromSource(GLenum type, const std::string& source, std::string* log) {
-  GLuint s = glCreateShader(type);
-  const char* text = source.c_str();
-  glShaderSource(s, 1, &text, nullptr);
-  glCompileShader(s);
-  GLint ok = 0;
-  glGetShaderiv(s, GL_COMPILE_STATUS, &ok);
-  if (!ok) {
-    char buf[4096] = {};
-    glGetShaderInfoLog(s, sizeof buf, nullptr, buf);
-    *log = std::string(buf) + "\n--- source ---\n" + source;
-    glDeleteShader(s);
-    return 0;
-  }
-  return s;
-}
-
-GLuint linkStages(GLuint v, GLuint f, const std::vector<std::pair<std::string, int>>& attributes, std::string* log) {
-  GLuint p = glCreateProgram();
-  glAttachShader(p, v);
-  glAttachShader(p, f);
-  for (const auto& [name, location] : attributes)
-    if (location >= 0) glBindAttribLocation(p, static_cast<GLuint>(location), name.c_str());
-  glLinkProgram(p);
-  glDeleteShader(v);
-  glDeleteShader(f);
-  GLint ok = 0;
-  glGetProgramiv(p, GL_LINK_STATUS, &ok);
-  if (!ok) {
-    char buf[4096] = {};
-    glGetProgramInfoLog(p, sizeof buf, nullptr, buf);
-    *log = std::string("link: ") + buf;
-    glDeleteProgram(p);
-    return 0;
-  }
-  return p;
-}
-
 // Draws the scene's quad with a linked program whose uniforms are set.
 bool draw(GLuint program, const Scene& scene, Picture* out, std::string* log) {
   GLuint fbo = 0, target = 0, tex = 0, vao = 0;
@@ -124,11 +86,11 @@ void registers(GLuint program, const char* name, const std::vector<Float4>& valu
 bool drawOwn(const hlsl::CompileResult& vs, const hlsl::CompileResult& ps, const Scene& scene, Picture* out,
              std::string* log) {
   if (!context(log)) return false;
-  GLuint v = stageFromSource(GL_VERTEX_SHADER, vs.program.glsl, log);
+  GLuint v = hlsltest::compileGlsl(GL_VERTEX_SHADER, vs.program.glsl, log);
   if (!v) return false;
-  GLuint f = stageFromSource(GL_FRAGMENT_SHADER, hlsltest::substituteMissingInputs(vs.program, ps.program), log);
+  GLuint f = hlsltest::compileGlsl(GL_FRAGMENT_SHADER, hlsltest::substituteMissingInputs(vs.program, ps.program), log);
   if (!f) return false;
-  GLuint p = linkStages(v, f, {}, log);
+  GLuint p = hlsltest::linkGlsl(v, f, {}, log);
   if (!p) return false;
   glUseProgram(p);
   registers(p, "vorn_c", scene.vsConstants);
@@ -152,11 +114,11 @@ bool drawForeign(const hlsl::CompileResult& vs, const hlsl::CompileResult& ps, c
     *log = "bytecode not read: " + fv.errors + fp.errors;
     return false;
   }
-  GLuint v = stageFromSource(GL_VERTEX_SHADER, fv.glsl, log);
+  GLuint v = hlsltest::compileGlsl(GL_VERTEX_SHADER, fv.glsl, log);
   if (!v) return false;
-  GLuint f = stageFromSource(GL_FRAGMENT_SHADER, fp.glsl, log);
+  GLuint f = hlsltest::compileGlsl(GL_FRAGMENT_SHADER, fp.glsl, log);
   if (!f) return false;
-  GLuint p = linkStages(v, f, fv.attributes, log);
+  GLuint p = hlsltest::linkGlsl(v, f, fv.attributes, log);
   if (!p) return false;
   glUseProgram(p);
   for (const auto* foreign : {&fv, &fp}) {

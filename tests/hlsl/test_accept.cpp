@@ -14,7 +14,9 @@ namespace {
 hlsl::Program mustCompile(const std::string& src, const char* profile, const char* entry = "main") {
   hlsl::CompileResult r = hlsl::compile(src, entry, profile);
   EXPECT_TRUE(r.ok) << r.messages << "\n" << src;
-  if (r.ok) EXPECT_EQ(bytecodeErrors(r.bytecode), "") << src;
+  if (r.ok) {
+    EXPECT_EQ(bytecodeErrors(r.bytecode), "") << src;
+  }
   return r.program;
 }
 

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <new>
 
-#include "platform/hlsl/internal.h"
+#include "platform/hlsl/front/syntax.h"
 #include "platform/hlsl/sm2/sm2.h"
 
 namespace hlsl {

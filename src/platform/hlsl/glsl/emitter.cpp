@@ -12,7 +12,7 @@
 #include <set>
 #include <unordered_map>
 
-#include "platform/hlsl/internal.h"
+#include "platform/hlsl/front/syntax.h"
 
 namespace hlsl::detail {
 

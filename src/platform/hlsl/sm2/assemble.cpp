@@ -63,6 +63,29 @@ void privateComments(const std::vector<std::uint8_t>& blob, std::vector<std::uin
   }
 }
 
+// The components of source k that an instruction reads.
+std::uint8_t componentsRead(const Inst& inst, int k, const Program& program) {
+  const Src& s = inst.src[static_cast<size_t>(k)];
+  unsigned positions = 0xF;
+  if (inst.op == OpTex || inst.op == OpTexldl || inst.op == OpTexldd) {
+    if (k == 1) return 0;
+    bool cube = false;
+    for (const Constant& c : program.constants)
+      if (c.cls == Constant::Class::Sampler && c.registerIndex == inst.src[1].index)
+        cube = c.type == Constant::Type::SamplerCube;
+    positions = cube ? 0x7 : 0x3;
+    if (k == 0 && (inst.op == OpTexldl || inst.control)) positions |= 0x8;
+  } else if (inst.op == OpDp3) {
+    positions = 0x7;
+  } else if (inst.op != OpDp4 && inst.hasDst) {
+    positions = inst.dst.mask;
+  }
+  std::uint8_t read = 0;
+  for (int p = 0; p < 4; ++p)
+    if (positions & (1u << p)) read = static_cast<std::uint8_t>(read | (1 << s.swizzle[static_cast<size_t>(p)]));
+  return read;
+}
+
 }  // namespace
 
 bool generate(detail::Module& module, detail::FunctionDecl* entry, const Target& target, const Program& program,
@@ -158,7 +181,7 @@ bool generate(detail::Module& module, detail::FunctionDecl* entry, const Target&
       for (int k = 0; k < inst.sourceCount; ++k) {
         const Src& src = inst.src[static_cast<size_t>(k)];
         if (src.type != d.type || src.index != d.index) continue;
-        for (std::uint8_t c : src.swizzle) d.mask = static_cast<std::uint8_t>(d.mask | (1 << c));
+        d.mask = static_cast<std::uint8_t>(d.mask | componentsRead(inst, k, program));
       }
     encodeDeclaration(d, out);
   }

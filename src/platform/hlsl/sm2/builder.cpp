@@ -71,6 +71,8 @@ float fold(std::uint16_t opcode, float a, float b, float c) {
 
 bool legalizeSwizzle(const Target& target, std::array<std::uint8_t, 4>& swizzle, std::uint8_t care) {
   if (target.arbitrarySwizzle || !target.pixel) return true;
+  // Pixel shaders without arbitrary swizzle: .xyzw, the four replicates,
+  // .yzxw and .zxyw.
   static const std::array<std::uint8_t, 4> patterns[] = {
       {0, 1, 2, 3}, {0, 0, 0, 0}, {1, 1, 1, 1}, {2, 2, 2, 2}, {3, 3, 3, 3}, {1, 2, 0, 3}, {2, 0, 1, 3},
   };
@@ -111,20 +113,12 @@ bool Builder::legalSwizzle(const std::array<int, 4>& want, bool exact, std::arra
     }
     return true;
   }
-  // Pixel shaders without arbitrary swizzle: .xyzw, the four replicates,
-  // .yzxw and .zxyw.
-  static const std::array<std::uint8_t, 4> patterns[] = {
-      {0, 1, 2, 3}, {0, 0, 0, 0}, {1, 1, 1, 1}, {2, 2, 2, 2}, {3, 3, 3, 3}, {1, 2, 0, 3}, {2, 0, 1, 3},
-  };
-  for (const auto& pattern : patterns) {
-    bool fits = true;
-    for (int p = 0; p < 4 && fits; ++p) fits = want[p] < 0 || want[p] == pattern[p];
-    if (fits) {
-      out = pattern;
-      return true;
-    }
+  std::uint8_t care = 0;
+  for (int p = 0; p < 4; ++p) {
+    out[static_cast<size_t>(p)] = static_cast<std::uint8_t>(std::max(want[static_cast<size_t>(p)], 0));
+    if (want[static_cast<size_t>(p)] >= 0) care = static_cast<std::uint8_t>(care | (1 << p));
   }
-  return false;
+  return legalizeSwizzle(target_, out, care);
 }
 
 bool Builder::singleRegister(const Operand& operand, Src* out) const {
@@ -169,7 +163,7 @@ int Builder::newDefRegister() {
   }
 }
 
-Src Builder::literalSource(const Operand& operand) {
+Src Builder::literalSource(const Operand& operand, int preferred) {
   // The value wanted in each position the instruction reads.
   std::array<bool, 4> has{};
   std::array<float, 4> value{};
@@ -187,8 +181,13 @@ Src Builder::literalSource(const Operand& operand) {
     if (has[p] && bitsOf(value[p]) != bitsOf(value[operand.replicate ? 0 : operand.positions[0]])) allSame = false;
   Src s;
   s.type = RegType::Const;
+  std::vector<int> candidates;
+  if (preferred >= 0) candidates.push_back(preferred);
+  for (const auto& entry : ir_.defs)
+    if (entry.first != preferred) candidates.push_back(entry.first);
   // A def that already holds the values.
-  for (auto& [reg, v] : ir_.defs) {
+  for (int reg : candidates) {
+    const auto& v = ir_.defs[reg];
     std::uint8_t used = ir_.defUsed[reg];
     std::array<int, 4> want{-1, -1, -1, -1};
     bool found = true;
@@ -207,26 +206,24 @@ Src Builder::literalSource(const Operand& operand) {
       return s;
     }
   }
-  // Room in a def: a single value anywhere free, several in their own positions.
-  for (auto& [reg, v] : ir_.defs) {
+  // Room in a def: a single value anywhere free, several in their own
+  // positions; else a new def.
+  auto place = [&](int reg) {
+    auto& v = ir_.defs[reg];
     std::uint8_t& used = ir_.defUsed[reg];
     if (allSame && !operand.exact) {
       for (int c = 0; c < 4; ++c) {
         if (used & (1 << c)) continue;
-        float x = value[static_cast<size_t>(std::find(has.begin(), has.end(), true) - has.begin())];
-        v[static_cast<size_t>(c)] = x;
+        v[static_cast<size_t>(c)] = value[static_cast<size_t>(std::find(has.begin(), has.end(), true) - has.begin())];
         used = static_cast<std::uint8_t>(used | (1 << c));
         s.index = reg;
-        s.swizzle = {static_cast<std::uint8_t>(c), static_cast<std::uint8_t>(c), static_cast<std::uint8_t>(c),
-                     static_cast<std::uint8_t>(c)};
-        return s;
+        s.swizzle.fill(static_cast<std::uint8_t>(c));
+        return true;
       }
-      continue;
+      return false;
     }
-    bool fits = true;
-    for (int p = 0; p < 4 && fits; ++p)
-      if (has[p] && (used & (1 << p)) && bitsOf(v[static_cast<size_t>(p)]) != bitsOf(value[p])) fits = false;
-    if (!fits) continue;
+    for (int p = 0; p < 4; ++p)
+      if (has[p] && (used & (1 << p)) && bitsOf(v[static_cast<size_t>(p)]) != bitsOf(value[p])) return false;
     for (int p = 0; p < 4; ++p)
       if (has[p]) {
         v[static_cast<size_t>(p)] = value[p];
@@ -234,26 +231,38 @@ Src Builder::literalSource(const Operand& operand) {
       }
     s.index = reg;
     s.swizzle = {0, 1, 2, 3};
-    return s;
+    return true;
+  };
+  for (int reg : candidates)
+    if (place(reg)) return s;
+  place(newDefRegister());
+  return s;
+}
+
+int Builder::defHolding(const std::vector<float>& values) {
+  for (auto& [reg, v] : ir_.defs) {
+    std::uint8_t& used = ir_.defUsed[reg];
+    std::vector<float> missing;
+    for (float x : values) {
+      bool present = false;
+      for (int c = 0; c < 4; ++c) present = present || ((used & (1 << c)) && bitsOf(v[static_cast<size_t>(c)]) == bitsOf(x));
+      if (!present && std::find_if(missing.begin(), missing.end(), [&](float m) { return bitsOf(m) == bitsOf(x); }) == missing.end())
+        missing.push_back(x);
+    }
+    int free = 0;
+    for (int c = 0; c < 4; ++c) free += !(used & (1 << c));
+    if (static_cast<int>(missing.size()) > free) continue;
+    for (float x : missing)
+      for (int c = 0; c < 4; ++c)
+        if (!(used & (1 << c))) {
+          v[static_cast<size_t>(c)] = x;
+          used = static_cast<std::uint8_t>(used | (1 << c));
+          break;
+        }
+    return reg;
   }
   int reg = newDefRegister();
-  auto& v = ir_.defs[reg];
-  std::uint8_t& used = ir_.defUsed[reg];
-  if (allSame && !operand.exact) {
-    v[0] = value[static_cast<size_t>(std::find(has.begin(), has.end(), true) - has.begin())];
-    used = 1;
-    s.index = reg;
-    s.swizzle = {0, 0, 0, 0};
-    return s;
-  }
-  for (int p = 0; p < 4; ++p)
-    if (has[p]) {
-      v[static_cast<size_t>(p)] = value[p];
-      used = static_cast<std::uint8_t>(used | (1 << p));
-    }
-  s.index = reg;
-  s.swizzle = {0, 1, 2, 3};
-  return s;
+  return values.size() <= 4 ? defHolding(values) : reg;
 }
 
 Src Builder::resolve(Operand& operand) {
@@ -271,8 +280,28 @@ Src Builder::resolve(Operand& operand) {
 }
 
 std::vector<Src> Builder::resolveAll(std::vector<Operand>& operands) {
+  // Literals read by one instruction go to one def register when they fit:
+  // two constant registers cannot be read together.
+  std::vector<float> scalars;
+  int literalOperands = 0;
+  for (const Operand& o : operands) {
+    bool literal = !o.atoms.empty() && std::all_of(o.atoms.begin(), o.atoms.end(), [](const Atom& a) { return a.literal; });
+    if (!literal || o.freeConstant) continue;
+    ++literalOperands;
+    for (const Atom& a : o.atoms)
+      if (std::find_if(scalars.begin(), scalars.end(), [&](float x) { return bitsOf(x) == bitsOf(a.value); }) == scalars.end())
+        scalars.push_back(a.value);
+  }
+  int preferred = -1;
+  bool scalarOperands = std::all_of(operands.begin(), operands.end(), [](const Operand& o) {
+    return o.replicate || o.atoms.size() == 1 || !std::all_of(o.atoms.begin(), o.atoms.end(), [](const Atom& a) { return a.literal; });
+  });
+  if (literalOperands > 1 && scalars.size() > 1 && scalars.size() <= 4 && scalarOperands) preferred = defHolding(scalars);
   std::vector<Src> sources;
-  for (Operand& o : operands) sources.push_back(resolve(o));
+  for (Operand& o : operands) {
+    bool literal = std::all_of(o.atoms.begin(), o.atoms.end(), [](const Atom& a) { return a.literal; });
+    sources.push_back(literal && preferred >= 0 ? literalSource(o, preferred) : resolve(o));
+  }
   // One constant, input and texture-coordinate register per instruction.
   for (RegType type : {RegType::Const, RegType::Input, RegType::Texture}) {
     int seen = -1;
@@ -289,6 +318,15 @@ std::vector<Src> Builder::resolveAll(std::vector<Operand>& operands) {
     }
   }
   return sources;
+}
+
+Inst Builder::instruction(std::uint16_t opcode, std::vector<Operand> operands) {
+  Inst inst;
+  inst.op = opcode;
+  std::vector<Src> srcs = resolveAll(operands);
+  inst.sourceCount = static_cast<int>(srcs.size());
+  for (size_t i = 0; i < srcs.size(); ++i) inst.src[i] = srcs[i];
+  return inst;
 }
 
 Atoms Builder::emit(Inst inst, int width, Layout layout, bool cse) {
@@ -393,12 +431,8 @@ Atoms Builder::op(std::uint16_t opcode, int width, const std::vector<Atoms>& sou
     o.replicate = n == 1;  // a scalar result may sit in any component
     operands.push_back(std::move(o));
   }
-  Inst inst;
-  inst.op = code;
+  Inst inst = instruction(code, operands);
   inst.dst.saturate = saturate;
-  std::vector<Src> srcs = resolveAll(operands);
-  inst.sourceCount = static_cast<int>(srcs.size());
-  for (size_t i = 0; i < srcs.size(); ++i) inst.src[i] = srcs[i];
   Atoms out = emit(inst, n, n == 1 ? Layout::Scalar : Layout::Vector, true);
   for (int i = 0; i < n; ++i) result[static_cast<size_t>(live[static_cast<size_t>(i)])] = out[static_cast<size_t>(i)];
   return result;
@@ -438,19 +472,9 @@ Atoms Builder::scalarEach(std::uint16_t opcode, const Atoms& a, const Atoms* sec
   }
   const int v = newVirtual(n, Layout::Vector);
   for (int k : live) {
-    std::vector<Operand> operands(second ? 2 : 1);
-    operands[0].atoms = {a[static_cast<size_t>(k)]};
-    operands[0].replicate = true;
-    if (second) {
-      operands[1].atoms = {(*second)[static_cast<size_t>(k)]};
-      operands[1].replicate = true;
-    }
-    Inst inst;
-    inst.op = opcode;
-    std::vector<Src> srcs = resolveAll(operands);
-    inst.sourceCount = static_cast<int>(srcs.size());
-    for (size_t i = 0; i < srcs.size(); ++i) inst.src[i] = srcs[i];
-    emitInto(inst, v, k);
+    std::vector<Operand> operands{Operand::scalarOf(a[static_cast<size_t>(k)])};
+    if (second) operands.push_back(Operand::scalarOf((*second)[static_cast<size_t>(k)]));
+    emitInto(instruction(opcode, operands), v, k);
     out[static_cast<size_t>(k)] = Atom::reg(kVirtual, v, k);
   }
   gathered_[key] = out;
@@ -467,16 +491,8 @@ Atoms Builder::dotEach(const std::vector<Atoms>& rows, const Atoms& vector) {
   const int v = newVirtual(static_cast<int>(rows.size()), Layout::Vector);
   Atoms out;
   for (size_t r = 0; r < rows.size(); ++r) {
-    std::vector<Operand> operands(2);
-    operands[0].atoms = rows[r];
-    operands[1].atoms = vector;
-    Inst inst;
-    inst.op = n == 3 ? OpDp3 : OpDp4;
-    std::vector<Src> srcs = resolveAll(operands);
-    inst.sourceCount = 2;
-    inst.src[0] = srcs[0];
-    inst.src[1] = srcs[1];
-    emitInto(inst, v, static_cast<int>(r));
+    emitInto(instruction(n == 3 ? OpDp3 : OpDp4, {Operand::vector(rows[r]), Operand::vector(vector)}), v,
+             static_cast<int>(r));
     out.push_back(Atom::reg(kVirtual, v, static_cast<int>(r)));
   }
   return out;
@@ -496,53 +512,23 @@ Atom Builder::dot(const Atoms& a, const Atoms& b) {
     Atom first = op(OpMul, 1, {{a[0]}, {b[0]}})[0];
     return op(OpMad, 1, {{a[1]}, {b[1]}, {first}})[0];
   }
-  std::vector<Operand> operands(2);
-  operands[0].atoms = a;
-  operands[1].atoms = b;
-  Inst inst;
-  inst.op = n == 3 ? OpDp3 : OpDp4;
-  std::vector<Src> srcs = resolveAll(operands);
-  inst.sourceCount = 2;
-  inst.src[0] = srcs[0];
-  inst.src[1] = srcs[1];
-  return emit(inst, 1, Layout::Scalar, true)[0];
+  return emit(instruction(n == 3 ? OpDp3 : OpDp4, {Operand::vector(a), Operand::vector(b)}), 1, Layout::Scalar, true)[0];
 }
 
 Atom Builder::scalar(std::uint16_t opcode, const Atom& a) {
   if (a.literal) return Atom::of(fold(opcode, a.value, 0, 0));
-  std::vector<Operand> operands(1);
-  operands[0].atoms = {a};
-  operands[0].replicate = true;
-  Inst inst;
-  inst.op = opcode;
-  std::vector<Src> srcs = resolveAll(operands);
-  inst.sourceCount = 1;
-  inst.src[0] = srcs[0];
-  return emit(inst, 1, Layout::Scalar, true)[0];
+  return emit(instruction(opcode, {Operand::scalarOf(a)}), 1, Layout::Scalar, true)[0];
 }
 
 Atom Builder::pow(const Atom& base, const Atom& exponent) {
   if (base.literal && exponent.literal) return Atom::of(fold(OpPow, base.value, exponent.value, 0));
   if (exponent.isLiteral(1.0f)) return op(OpAbs, 1, {{base}})[0];
-  std::vector<Operand> operands(2);
-  operands[0].atoms = {base};
-  operands[0].replicate = true;
-  operands[1].atoms = {exponent};
-  operands[1].replicate = true;
-  Inst inst;
-  inst.op = OpPow;
-  std::vector<Src> srcs = resolveAll(operands);
-  inst.sourceCount = 2;
-  inst.src[0] = srcs[0];
-  inst.src[1] = srcs[1];
-  return emit(inst, 1, Layout::Scalar, true)[0];
+  return emit(instruction(OpPow, {Operand::scalarOf(base), Operand::scalarOf(exponent)}), 1, Layout::Scalar, true)[0];
 }
 
 std::pair<Atom, Atom> Builder::sincos(const Atom& angle) {
   if (angle.literal) return {Atom::of(std::cos(angle.value)), Atom::of(std::sin(angle.value))};
-  std::vector<Operand> operands(1);
-  operands[0].atoms = {angle};
-  operands[0].replicate = true;
+  std::vector<Operand> operands{Operand::scalarOf(angle)};
   if (target_.sincosConstants) {
     for (const auto& values : {kSincosConst1, kSincosConst2}) {
       Operand o;
@@ -552,12 +538,8 @@ std::pair<Atom, Atom> Builder::sincos(const Atom& angle) {
       operands.push_back(std::move(o));
     }
   }
-  Inst inst;
-  inst.op = OpSincos;
+  Inst inst = instruction(OpSincos, operands);
   inst.dst.mask = 0x3;
-  std::vector<Src> srcs = resolveAll(operands);
-  inst.sourceCount = static_cast<int>(srcs.size());
-  for (size_t i = 0; i < srcs.size(); ++i) inst.src[i] = srcs[i];
   // The 2.x instruction leaves .z undefined: the register keeps it.
   Atoms out = emit(inst, 3, Layout::Vector, true);
   return {out[0], out[1]};

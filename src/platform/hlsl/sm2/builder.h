@@ -55,13 +55,30 @@ class Builder {
     bool replicate = false;  // a single atom read in every position
     bool exact = false;      // identity swizzle, no modifier
     bool freeConstant = false;  // exempt from the constant read-port rule
+
+    static Operand vector(Atoms atoms) {
+      Operand o;
+      o.atoms = std::move(atoms);
+      return o;
+    }
+    static Operand scalarOf(const Atom& a) {
+      Operand o;
+      o.atoms = {a};
+      o.replicate = true;
+      return o;
+    }
   };
+  // An instruction reading the operands, its sources made legal.
+  Inst instruction(std::uint16_t opcode, std::vector<Operand> operands);
 
   int newVirtual(int width, Layout layout);
   Src resolve(Operand& operand);
   std::vector<Src> resolveAll(std::vector<Operand>& operands);
   bool singleRegister(const Operand& operand, Src* out) const;
-  Src literalSource(const Operand& operand);
+  // A def register holding the operand's values (preferred one first).
+  Src literalSource(const Operand& operand, int preferred = -1);
+  // A def register holding all the values, made room for or new.
+  int defHolding(const std::vector<float>& values);
   int newDefRegister();
   bool legalSwizzle(const std::array<int, 4>& want, bool exact, std::array<std::uint8_t, 4>& out) const;
   Atoms emit(Inst inst, int width, Layout layout, bool cse);

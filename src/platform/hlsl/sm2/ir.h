@@ -8,7 +8,7 @@
 #include <map>
 #include <vector>
 
-#include "platform/hlsl/internal.h"
+#include "platform/hlsl/front/syntax.h"
 #include "platform/hlsl/sm2/target.h"
 #include "platform/hlsl/sm2/tokens.h"
 

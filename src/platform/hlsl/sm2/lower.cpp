@@ -118,7 +118,7 @@ PredPtr Lowerer::orPred(const PredPtr& a, const PredPtr& b) {
 
 sm2::Atom Lowerer::predAtom(const PredPtr& p) {
   auto found = predAtoms_.find(p.get());
-  if (found != predAtoms_.end()) return found->second;
+  if (found != predAtoms_.end()) return found->second.second;
   sm2::Atom a;
   switch (p->kind) {
     case Pred::Kind::True: a = sm2::Atom::of(1.0f); break;
@@ -128,7 +128,7 @@ sm2::Atom Lowerer::predAtom(const PredPtr& p) {
     case Pred::Kind::And: a = arith(OpMul, 1, {{predAtom(p->a)}, {predAtom(p->b)}})[0]; break;
     case Pred::Kind::Or: a = arith(OpMax, 1, {{predAtom(p->a)}, {predAtom(p->b)}})[0]; break;
   }
-  predAtoms_[p.get()] = a;
+  predAtoms_[p.get()] = {p, a};
   return a;
 }
 
@@ -295,9 +295,9 @@ void Lowerer::execLoop(const Stmt& s, State& st) {
     }
     first = false;
     if (++iterations > kMaxLoopIterations) {
-      fail(s.loc, std::string(target_.name) + (target_.pixel ? " has no flow control" : " allows no dynamic flow control") +
-                      ": this loop must end within " + std::to_string(kMaxLoopIterations) +
-                      " iterations known at compile time");
+      fail(s.loc, std::string(target_.name) + (target_.pixel ? " has no flow control" : " allows only static flow control") +
+                      ": this loop must end after a number of iterations known at compile time (at most " +
+                      std::to_string(kMaxLoopIterations) + ")");
       break;
     }
     exec(*body, st);

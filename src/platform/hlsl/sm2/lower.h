@@ -142,7 +142,9 @@ class Lowerer {
   IrShader& ir_;
   detail::Diagnostics& diag_;
   PredPtr true_, false_;
-  std::map<const Pred*, sm2::Atom> predAtoms_;
+  // Atoms of conditions already computed; the node is kept so that its
+  // address is not reused by another condition.
+  std::map<const Pred*, std::pair<PredPtr, sm2::Atom>> predAtoms_;
   std::vector<Frame> frames_;
   std::vector<Loop> loops_;
   // Results of comparisons in pixel shaders: the difference they test, so

@@ -67,6 +67,30 @@ bool canTakeModifier(std::uint16_t op) {
   return !isTextureInstruction(op) && op != OpSincos && op != OpDsx && op != OpDsy;
 }
 
+// A vertex shader's output copied from a vector put together by several
+// instructions: each writes its part of the output instead.
+bool gatherIntoOutput(IrShader& ir, const Inst& mov, size_t at) {
+  const int v = mov.src[0].index;
+  if (ir.vregs[static_cast<size_t>(v)].layout != Layout::Vector || mov.dst.saturate) return false;
+  for (int p = 0; p < 4; ++p)
+    if ((mov.dst.mask & (1 << p)) && mov.src[0].swizzle[static_cast<size_t>(p)] != p) return false;
+  std::vector<size_t> writers;
+  std::uint8_t covered = 0;
+  for (size_t k = 0; k < at; ++k) {
+    const Inst& w = ir.code[k];
+    if (!w.hasDst || w.dst.type != kVirtual || w.dst.index != v || w.op == OpTexkill) continue;
+    if (!canTakeModifier(w.op) || (w.dst.mask & ~mov.dst.mask) || (w.dst.mask & covered)) return false;
+    covered = static_cast<std::uint8_t>(covered | w.dst.mask);
+    writers.push_back(k);
+  }
+  if (covered != mov.dst.mask) return false;
+  for (size_t k : writers) {
+    ir.code[k].dst.type = mov.dst.type;
+    ir.code[k].dst.index = mov.dst.index;
+  }
+  return true;
+}
+
 // mov dst, v where v is read as it was written: the defining instruction
 // can write dst itself.
 void forwardCopies(IrShader& ir, const Target& target) {
@@ -76,7 +100,11 @@ void forwardCopies(IrShader& ir, const Target& target) {
     Inst& mov = ir.code[i];
     if (mov.op != OpMov || mov.src[0].type != kVirtual || mov.src[0].neg) continue;
     const int v = mov.src[0].index;
-    if (u.writers[static_cast<size_t>(v)] != 1 || u.reads[static_cast<size_t>(v)] != 1) continue;
+    if (u.reads[static_cast<size_t>(v)] != 1) continue;
+    if (u.writers[static_cast<size_t>(v)] > 1) {
+      if (!target.pixel && mov.dst.type != kVirtual && gatherIntoOutput(ir, mov, i)) drop[i] = true;
+      continue;
+    }
     int d = definition(ir, v, i);
     if (d < 0 || !canTakeModifier(ir.code[static_cast<size_t>(d)].op)) continue;
     Inst& def = ir.code[static_cast<size_t>(d)];
@@ -237,6 +265,8 @@ void optimize(IrShader& ir, const Target& target) {
   fuseMultiplyAdd(ir, target);
   if (target.pixel && target.dependentReadLevels) widenCoordinates(ir, target);
   forwardCopies(ir, target);
+  // Copies into outputs gathered from parts may now forward in turn.
+  if (!target.pixel) forwardCopies(ir, target);
   removeDead(ir);
 }
 

@@ -65,6 +65,7 @@ Allocation allocateRegisters(IrShader& ir, const Target& target) {
   // Registers just freed by this instruction's sources: a result placed
   // where its source was turns copies into nothing.
   std::vector<std::pair<int, int>> hints;
+  std::vector<int> forbidden;  // registers a macro instruction reads
   auto place = [&](size_t v, int at) {
     const VirtualReg& vr = ir.vregs[v];
     int best = -1, bestComp = 0, bestScore = -1;
@@ -83,6 +84,7 @@ Allocation allocateRegisters(IrShader& ir, const Target& target) {
     }
     for (size_t r = 0; r < regs.size(); ++r) {
       const Physical& p = regs[r];
+      if (std::find(forbidden.begin(), forbidden.end(), static_cast<int>(r)) != forbidden.end()) continue;
       int score = -1, comp = 0;
       if (vr.layout == Layout::Whole) {
         // The register whose old value leaves the read's order lowest.
@@ -107,6 +109,11 @@ Allocation allocateRegisters(IrShader& ir, const Target& target) {
         bestComp = comp;
       }
     }
+    // A texture read into a register never written starts no new level:
+    // better a fresh register, while the profile has one, than a used one.
+    if (vr.layout == Layout::Whole && best >= 0 && static_cast<int>(regs.size()) < target.temps &&
+        bestScore < 100 - 4 * sampleLevel + 1)
+      best = -1;
     if (best < 0) {
       regs.emplace_back();
       best = static_cast<int>(regs.size()) - 1;
@@ -121,12 +128,25 @@ Allocation allocateRegisters(IrShader& ir, const Target& target) {
     regs[static_cast<size_t>(best)].busy = static_cast<std::uint8_t>(regs[static_cast<size_t>(best)].busy | bits);
   };
 
+  // Every virtual register read by a macro instruction writing v.
+  std::vector<std::vector<size_t>> macroSources(count);
+  for (const Inst& inst : ir.code)
+    if (isMacroInstruction(inst.op) && inst.hasDst && inst.dst.type == kVirtual)
+      for (int k = 0; k < inst.sourceCount; ++k)
+        if (inst.src[static_cast<size_t>(k)].type == kVirtual)
+          macroSources[static_cast<size_t>(inst.dst.index)].push_back(static_cast<size_t>(inst.src[static_cast<size_t>(k)].index));
   std::vector<std::vector<size_t>> endingAt(ir.code.size());
   for (size_t v = 0; v < count; ++v)
     if (first[v] >= 0) endingAt[static_cast<size_t>(last[v])].push_back(v);
   for (size_t i = 0; i < ir.code.size(); ++i) {
     Inst& inst = ir.code[i];
     const bool macro = isMacroInstruction(inst.op);
+    // A macro instruction may run as several steps: its result goes to a
+    // register none of its sources is in.
+    forbidden.clear();
+    if (inst.hasDst && inst.dst.type == kVirtual)
+      for (size_t source : macroSources[static_cast<size_t>(inst.dst.index)])
+        if (reg[source] >= 0) forbidden.push_back(reg[source]);
     // Sources read for the last time free their registers for this
     // instruction's result, unless the instruction runs as several steps.
     hints.clear();

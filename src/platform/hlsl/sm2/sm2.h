@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/hlsl/internal.h"
+#include "platform/hlsl/front/syntax.h"
 #include "platform/hlsl/sm2/target.h"
 
 namespace hlsl::sm2 {

@@ -2,6 +2,8 @@
 // them (the 2_x profiles at the capabilities their names stand for).
 #include "platform/hlsl/sm2/target.h"
 
+#include <vector>
+
 namespace hlsl::sm2 {
 
 namespace {
@@ -38,75 +40,52 @@ Target pixel(std::string_view name, int major, int minor, int slots, int temps) 
   return t;
 }
 
-const Target* table() {
-  static const Target targets[] = {
-      [] {
-        Target t = vertex("vs_2_0", 2, 0, 256, 12);
-        return t;
-      }(),
-      [] {
-        Target t = vertex("vs_2_a", 2, 1, 256, 13);
-        return t;
-      }(),
-      [] {
-        Target t = vertex("vs_2_sw", 2, 255, 8192, 32);
-        return t;
-      }(),
-      [] {
-        Target t = vertex("vs_3_0", 3, 0, 512, 32);
-        t.samplers = 4;
-        t.saturate = true;
-        t.lodSampling = true;
-        t.semanticRegisters = true;
-        t.outputRegisters = 12;
-        return t;
-      }(),
-      [] {
-        Target t = pixel("ps_2_0", 2, 0, 96, 12);
-        t.maxArithmetic = 64;
-        t.maxTexture = 32;
-        t.dependentReadLevels = 4;
-        return t;
-      }(),
-      [] {
-        Target t = pixel("ps_2_a", 2, 1, 512, 22);
-        t.arbitrarySwizzle = true;
-        t.derivatives = true;
-        return t;
-      }(),
-      [] {
-        Target t = pixel("ps_2_b", 2, 1, 512, 32);
-        return t;
-      }(),
-      [] {
-        Target t = pixel("ps_2_sw", 2, 255, 8192, 32);
-        t.arbitrarySwizzle = true;
-        t.derivatives = true;
-        return t;
-      }(),
-      [] {
-        Target t = pixel("ps_3_0", 3, 0, 512, 32);
-        t.floatConstants = 224;
-        t.texcoordInputs = 0;
-        t.colorInputs = 0;
-        t.arbitrarySwizzle = true;
-        t.derivatives = true;
-        t.lodSampling = true;
-        t.semanticRegisters = true;
-        return t;
-      }(),
-  };
+const std::vector<Target>& table() {
+  static const std::vector<Target> targets = [] {
+    std::vector<Target> t;
+    t.push_back(vertex("vs_2_0", 2, 0, 256, 12));
+    t.push_back(vertex("vs_2_a", 2, 1, 256, 13));
+    t.push_back(vertex("vs_2_sw", 2, 255, 8192, 32));
+    Target vs3 = vertex("vs_3_0", 3, 0, 512, 32);
+    vs3.samplers = 4;
+    vs3.saturate = true;
+    vs3.lodSampling = true;
+    vs3.semanticRegisters = true;
+    vs3.outputRegisters = 12;
+    t.push_back(vs3);
+    Target ps20 = pixel("ps_2_0", 2, 0, 96, 12);
+    ps20.maxArithmetic = 64;
+    ps20.maxTexture = 32;
+    ps20.dependentReadLevels = 4;
+    t.push_back(ps20);
+    Target ps2a = pixel("ps_2_a", 2, 1, 512, 22);
+    ps2a.arbitrarySwizzle = true;
+    ps2a.derivatives = true;
+    t.push_back(ps2a);
+    t.push_back(pixel("ps_2_b", 2, 1, 512, 32));
+    Target ps2sw = pixel("ps_2_sw", 2, 255, 8192, 32);
+    ps2sw.arbitrarySwizzle = true;
+    ps2sw.derivatives = true;
+    t.push_back(ps2sw);
+    Target ps3 = pixel("ps_3_0", 3, 0, 512, 32);
+    ps3.floatConstants = 224;
+    ps3.texcoordInputs = 0;
+    ps3.colorInputs = 0;
+    ps3.arbitrarySwizzle = true;
+    ps3.derivatives = true;
+    ps3.lodSampling = true;
+    ps3.semanticRegisters = true;
+    t.push_back(ps3);
+    return t;
+  }();
   return targets;
 }
-
-constexpr int kTargetCount = 9;
 
 }  // namespace
 
 const Target* findTarget(std::string_view profile) {
-  const Target* targets = table();
-  for (int i = 0; i < kTargetCount; ++i)
-    if (targets[i].name == profile) return &targets[i];
+  for (const Target& t : table())
+    if (t.name == profile) return &t;
   return nullptr;
 }
 

@@ -3,7 +3,7 @@
 // GLSL program and the bytecode's constant table agree register for register.
 #include <algorithm>
 
-#include "platform/hlsl/internal.h"
+#include "platform/hlsl/front/syntax.h"
 
 namespace hlsl::detail {
 

@@ -1,6 +1,6 @@
-// Shared pieces of the HLSL compiler: diagnostics, tokens, types and the
-// syntax tree that the parser builds, the checker annotates and the GLSL
-// emitter prints.
+// The front end's shared pieces: diagnostics, tokens, types and the syntax
+// tree that the parser builds and the checker annotates, and that both back
+// ends (glsl/ and sm2/) read.
 #pragma once
 
 #include <cstdint>
