@@ -144,10 +144,20 @@ find_window() {
 vorn_ok=1
 if config=$(find_window "Configuration"); then
   # Client coordinates of the 350x290 configuration screen: windowed mode
-  # (Xvfb has no other display mode), then Run.
-  xdotool mousemove --window "$config" 50 215 click 1
-  sleep 0.5
-  xdotool mousemove --window "$config" 295 275 click 1
+  # (Xvfb has no other display mode), then Run. The widgets read the cursor
+  # and the button state once a frame and the screen takes one message a
+  # frame, so each press and release is held while a few frames pass.
+  press() {
+    xdotool mousemove --window "$config" "$1" "$2"
+    sleep 1
+    xdotool mousedown 1
+    sleep 0.5
+    xdotool mouseup 1
+    sleep 1
+  }
+  sleep 2  # the screen's first frames
+  press 50 215
+  press 295 275
 else
   echo "test-windows: the configuration screen did not appear" >&2
   vorn_ok=0
@@ -164,7 +174,12 @@ if [ $vorn_ok = 1 ] && show=$(find_window "Vorn"); then
   xdotool windowfocus --sync "$show"
   xdotool key Escape
 else
-  echo "test-windows: the show's window did not appear" >&2
+  box=$(xdotool search --onlyvisible --name "Bang!|Compile Failure|Error" 2>/dev/null | head -1 || true)
+  if [ -n "$box" ]; then
+    echo "test-windows: vorn.exe stopped at a message box: $(xdotool getwindowname "$box")" >&2
+  else
+    echo "test-windows: the show's window did not appear" >&2
+  fi
   vorn_ok=0
 fi
 status=0
