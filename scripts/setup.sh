@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 packages=(build-essential cmake pkg-config git
   libsdl2-dev libepoxy-dev libgl1-mesa-dri libegl1 libegl-mesa0 libgles2
   libvorbis-dev libogg-dev libstb-dev
-  googletest libgtest-dev libbenchmark-dev
+  googletest libgtest-dev libbenchmark-dev libmojoshader-dev
   ffmpeg
   apitrace xvfb xauth)
 missing=()

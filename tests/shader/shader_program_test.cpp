@@ -130,6 +130,21 @@ TEST_F(ShaderProgramTest, PixelCompileFailure) {
   EXPECT_FALSE(messages[0].second.empty());
 }
 
+TEST_F(ShaderProgramTest, APixelShaderOverItsProfilesLimitsShowsTheBox) {
+  // Forty texture reads: more than ps_2_0 holds.
+  std::string reads;
+  for (int i = 0; i < 40; ++i) reads += "c += tex2D(s, uv * " + std::to_string(i + 1) + ");\n";
+  ShaderProgram* program = load(std::string(kVertexShader) +
+                                "#preprocessor HLSL_PS\nsampler2D s;\nfloat4 main(float2 uv : TEXCOORD0) : COLOR\n{\n"
+                                "float4 c = 0;\n" + reads + "return c;\n}\n#end\n");
+  EXPECT_EQ(program, nullptr);
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].first, "HLSL PixelShader Compile Failure");
+  EXPECT_NE(messages[0].second.find("error: ps_2_0 allows at most 32 texture instructions; this shader needs 40"),
+            std::string::npos)
+      << messages[0].second;
+}
+
 TEST_F(ShaderProgramTest, NullProgramsAreHarmless) {
   ShaderProgram::bind(nullptr);
   ShaderProgram::setVector(nullptr, "tint", 1, 1, 1, 1);

@@ -239,7 +239,9 @@ void Device::setDefaultStates(bool autoDepth) {
   rs[D3DRS_MULTISAMPLEANTIALIAS] = TRUE;
   rs[D3DRS_MULTISAMPLEMASK] = 0xFFFFFFFFu;
   rs[kPatchEdgeStyle] = 0;
-  rs[D3DRS_POINTSIZE_MAX] = floatBits(64.0f);
+  // The documentation says 64, but Direct3D 9 starts the clamp at the
+  // device's largest point size (what its caps report as MaxPointSize).
+  rs[D3DRS_POINTSIZE_MAX] = floatBits(maxPointSize_);
   rs[kIndexedVertexBlend] = FALSE;
   rs[D3DRS_COLORWRITEENABLE] = 0xF;
   rs[kTweenFactor] = floatBits(0.0f);
@@ -783,9 +785,9 @@ HRESULT Device::SetIndices(IDirect3DIndexBuffer9* indices) {
 // ---- shaders ----------------------------------------------------------------------------
 
 namespace {
-// The code buffer of D3DXCompileShader is the compiler's serialized program.
+// The bytecode of D3DXCompileShader carries the program to draw with.
 bool decodeShader(const DWORD* function, hlsl::Program* program) {
-  return hlsl::deserialize(function, program);
+  return hlsl::programFromBytecode(function, SIZE_MAX, program);
 }
 }  // namespace
 
