@@ -9,7 +9,7 @@ packages=(build-essential cmake pkg-config git
   libvorbis-dev libogg-dev libstb-dev
   googletest libgtest-dev libbenchmark-dev libmojoshader-dev
   ffmpeg
-  xvfb xauth)
+  apitrace xvfb xauth)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
