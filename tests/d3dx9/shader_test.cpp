@@ -5,6 +5,7 @@
 
 #include "d3d9/d3d9_test_support.h"
 #include "platform/d3dx9/d3dx9.h"
+#include "hlsl/bytecode_check.h"
 #include "platform/hlsl/hlsl.h"
 
 namespace d3dtest {
@@ -47,6 +48,11 @@ class CompiledShaders : public DeviceTest {
     if (messages) {
       if (errors) *errors = static_cast<const char*>(messages->GetBufferPointer());
       messages->Release();
+    }
+    // What compiles reads back as bytecode.
+    if (SUCCEEDED(hr) && code && *code) {
+      const auto* words = static_cast<const std::uint32_t*>((*code)->GetBufferPointer());
+      EXPECT_EQ(hlsltest::bytecodeErrors({words, words + (*code)->GetBufferSize() / 4}), "");
     }
     return hr;
   }

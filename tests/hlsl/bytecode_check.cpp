@@ -5,6 +5,7 @@
 #include <regex>
 
 #include "platform/hlsl/hlsl.h"
+#include "shader/shader_source.h"
 
 namespace hlsltest {
 
@@ -45,6 +46,19 @@ std::string bytecodeErrors(const std::vector<std::uint32_t>& bytecode) {
   std::string out = errorsOf(data);
   MOJOSHADER_freeParseData(data);
   return out + ruleViolations(bytecode);
+}
+
+std::string shaderFileErrors(const std::string& path) {
+  VertexProfile profile;
+  std::vector<char> vs(SHADER_TEXT_SIZE, '\0'), ps(SHADER_TEXT_SIZE, '\0');
+  if (!readShaderSource(path.c_str(), &profile, vs.data(), ps.data())) return path + ": cannot be read\n";
+  std::string out;
+  for (const auto& [text, stage] : {std::pair{vs.data(), "vs_2_0"}, std::pair{ps.data(), "ps_2_0"}}) {
+    hlsl::CompileResult r = hlsl::compile(text, "main", stage);
+    std::string errors = r.ok ? bytecodeErrors(r.bytecode) : "";
+    if (!errors.empty()) out += path + " (" + stage + "): " + errors;
+  }
+  return out;
 }
 
 ForeignGlsl foreignGlsl(const std::vector<std::uint32_t>& bytecode) {

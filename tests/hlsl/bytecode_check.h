@@ -12,6 +12,10 @@ namespace hlsltest {
 // parse errors and the broken rules of ruleViolations(); empty when none.
 std::string bytecodeErrors(const std::vector<std::uint32_t>& bytecode);
 
+// bytecodeErrors() of the shaders of a .nsl file that compile (vs_2_0 and
+// ps_2_0), each complaint after the file's name.
+std::string shaderFileErrors(const std::string& path);
+
 // The shader-model rules Direct3D 9 validates that libmojoshader does not.
 std::string ruleViolations(const std::vector<std::uint32_t>& bytecode);
 

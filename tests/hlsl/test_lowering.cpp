@@ -69,6 +69,42 @@ float4 main(float4 t : TEXCOORD0, float4 u : TEXCOORD1) : COLOR
   return lerp(u, smoothstep(0.2, 0.8, t.yxwz), 0.3) + step(u, t) * 0.05 + floor(t * 3) * 0.1 + ceil(u) * 0.01;
 }
 )",
+    R"(float4 main(float4 t : TEXCOORD0, float4 u : TEXCOORD1) : COLOR
+{
+  float3 n = normalize(float3(0.3, 0.5, 0.8));
+  float3 i = normalize(t.xyz - 0.5);
+  return float4(refract(i, n, 0.7) * 0.5, 0) + float4(faceforward(n, i, u.xyz), 0) * 0.25 + lit(u.x, u.y, 4) * 0.1;
+}
+)",
+    R"(float4 main(float4 t : TEXCOORD0, float4 u : TEXCOORD1) : COLOR
+{
+  float4 whole;
+  float4 part = modf(t * 2.5, whole);
+  float2 e;
+  float2 m = frexp(u.xy + 2, e);
+  return part * 0.5 + whole * 0.1 + float4(m, e * 0.1) + round(u) * 0.05 + trunc(-t * 3) * 0.02;
+}
+)",
+    R"(float4 main(float4 t : TEXCOORD0, float4 u : TEXCOORD1) : COLOR
+{
+  float x = frac(t.x) * 0.9;
+  return float4(asin(x), acos(x), tan(x), tanh(u.y)) * 0.25 + float4(any(t > 2), all(u > 0), 0, 0);
+}
+)",
+    R"(float4 main(float4 t : TEXCOORD0, float4 u : TEXCOORD1) : COLOR
+{
+  float x = frac(t.x) * 0.9;
+  float4 r = float4(sinh(x), cosh(x), log10(x + 1), exp2(u.z));
+  return r * 0.25 + float4(distance(t, u), length(t.xy), 0, 0) * 0.1;
+}
+)",
+    R"(float4 main(float4 t : TEXCOORD0, float4 u : TEXCOORD1) : COLOR
+{
+  float3x3 m = float3x3(t.xyz, u.zyx, float3(0.5, -1, 2));
+  float2x2 s = float2x2(t.xy, u.xy);
+  return float4(determinant(m) * 0.1, determinant(s), ldexp(t.z, 2) * 0.25, degrees(radians(u.w)));
+}
+)",
 };
 
 const char* kVertexWork = R"(float4x4 mvp;

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "graphics/device_fixture.h"
+#include "hlsl/bytecode_check.h"
 #include "graphics/transforms.h"
 #include "shader/shader_program.h"
 
@@ -47,7 +48,12 @@ class ShaderProgramTest : public DeviceTest {
     return p.string();
   }
 
-  ShaderProgram* load(const std::string& content) { return ShaderProgram::load(write(content).c_str()); }
+  // Loads the program; what compiles must also read back as bytecode.
+  ShaderProgram* load(const std::string& content) {
+    const std::string path = write(content);
+    EXPECT_EQ(hlsltest::shaderFileErrors(path), "");
+    return ShaderProgram::load(path.c_str());
+  }
 
   static void destroy(ShaderProgram* program) {
     ShaderProgram::release(program);

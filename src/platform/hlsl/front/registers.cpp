@@ -73,7 +73,8 @@ void assignRegisters(Module& module, const Options& options, Program& program, D
         }
         for (int r = v->regIndex; r < v->regIndex + count; ++r) {
           if (table[static_cast<size_t>(r)]) {
-            diag.error(v->loc, "'" + v->name + "' overlaps the registers of '" + table[static_cast<size_t>(r)]->name + "'");
+            diag.error(v->loc,
+                       "'" + v->name + "' overlaps the registers of '" + table[static_cast<size_t>(r)]->name + "'");
             start = -2;
             break;
           }

@@ -125,9 +125,12 @@ bool generate(detail::Module& module, detail::FunctionDecl* entry, const Target&
     const Inst& inst = ir.code[i];
     const int slots = instructionSlots(inst.op, target);
     s.instructionSlots += slots;
-    if (isTextureInstruction(inst.op)) s.textureSlots += slots;
-    else s.arithmeticSlots += slots;
-    if (target.maxArithmetic && s.arithmeticSlots > target.maxArithmetic && arithmeticOver < 0) arithmeticOver = static_cast<int>(i);
+    if (isTextureInstruction(inst.op))
+      s.textureSlots += slots;
+    else
+      s.arithmeticSlots += slots;
+    if (target.maxArithmetic && s.arithmeticSlots > target.maxArithmetic && arithmeticOver < 0)
+      arithmeticOver = static_cast<int>(i);
     if (target.maxTexture && s.textureSlots > target.maxTexture && textureOver < 0) textureOver = static_cast<int>(i);
     if (s.instructionSlots > target.maxSlots && slotsOver < 0) slotsOver = static_cast<int>(i);
   }
@@ -143,7 +146,9 @@ bool generate(detail::Module& module, detail::FunctionDecl* entry, const Target&
         constantOver = static_cast<int>(i);
   s.samplers = static_cast<int>(samplersRead.size());
   int levelOver = -1;
-  if (target.pixel) s.textureLevels = dependentReadLevels(ir, &levelOver, target.dependentReadLevels ? target.dependentReadLevels : 1 << 20);
+  if (target.pixel)
+    s.textureLevels =
+        dependentReadLevels(ir, &levelOver, target.dependentReadLevels ? target.dependentReadLevels : 1 << 20);
   auto locOf = [&](int i) { return i >= 0 ? ir.code[static_cast<size_t>(i)].loc : entry->loc; };
   auto over = [&](int i, int limit, const std::string& what, int needed) {
     diag.error(locOf(i), name + " allows at most " + std::to_string(limit) + " " + what + "; this shader needs " +

@@ -15,6 +15,10 @@ std::uint32_t bitsOf(float v) {
   return b;
 }
 
+bool allLiteral(const Atoms& atoms) {
+  return std::all_of(atoms.begin(), atoms.end(), [](const Atom& a) { return a.literal; });
+}
+
 auto atomKey(const Atom& a) {
   if (a.literal) return std::make_tuple(true, 0, 0, 0, false, bitsOf(a.value));
   return std::make_tuple(false, static_cast<int>(a.type), a.index, static_cast<int>(a.comp), a.neg, 0u);
@@ -35,12 +39,25 @@ bool Src::operator<(const Src& o) const {
 
 bool foldable(std::uint16_t opcode) {
   switch (opcode) {
-    case OpMov: case OpAdd: case OpSub: case OpMul: case OpMad: case OpMin: case OpMax: case OpCmp:
-    case OpLrp: case OpFrc: case OpAbs: case OpSlt: case OpSge: case OpRcp: case OpRsq: case OpExp:
-    case OpLog: case OpPow:
-      return true;
-    default:
-      return false;
+    case OpMov:
+    case OpAdd:
+    case OpSub:
+    case OpMul:
+    case OpMad:
+    case OpMin:
+    case OpMax:
+    case OpCmp:
+    case OpLrp:
+    case OpFrc:
+    case OpAbs:
+    case OpSlt:
+    case OpSge:
+    case OpRcp:
+    case OpRsq:
+    case OpExp:
+    case OpLog:
+    case OpPow: return true;
+    default: return false;
   }
 }
 
@@ -78,7 +95,8 @@ bool legalizeSwizzle(const Target& target, std::array<std::uint8_t, 4>& swizzle,
   };
   for (const auto& pattern : patterns) {
     bool fits = true;
-    for (int p = 0; p < 4 && fits; ++p) fits = !(care & (1 << p)) || swizzle[static_cast<size_t>(p)] == pattern[static_cast<size_t>(p)];
+    for (int p = 0; p < 4 && fits; ++p)
+      fits = !(care & (1 << p)) || swizzle[static_cast<size_t>(p)] == pattern[static_cast<size_t>(p)];
     if (fits) {
       swizzle = pattern;
       return true;
@@ -128,8 +146,8 @@ bool Builder::singleRegister(const Operand& operand, Src* out) const {
     if (!a.sameRegister(atoms[0]) || a.neg != atoms[0].neg) return false;
   if (operand.exact && atoms[0].neg) return false;
   std::array<int, 4> want{-1, -1, -1, -1};
-  bool scalarVirtual = atoms[0].type == kVirtual &&
-                       ir_.vregs[static_cast<size_t>(atoms[0].index)].layout == Layout::Scalar;
+  bool scalarVirtual =
+      atoms[0].type == kVirtual && ir_.vregs[static_cast<size_t>(atoms[0].index)].layout == Layout::Scalar;
   for (size_t k = 0; k < atoms.size(); ++k) {
     if (operand.replicate) {
       for (int& w : want) w = atoms[k].comp;
@@ -245,8 +263,10 @@ int Builder::defHolding(const std::vector<float>& values) {
     std::vector<float> missing;
     for (float x : values) {
       bool present = false;
-      for (int c = 0; c < 4; ++c) present = present || ((used & (1 << c)) && bitsOf(v[static_cast<size_t>(c)]) == bitsOf(x));
-      if (!present && std::find_if(missing.begin(), missing.end(), [&](float m) { return bitsOf(m) == bitsOf(x); }) == missing.end())
+      for (int c = 0; c < 4; ++c)
+        present = present || ((used & (1 << c)) && bitsOf(v[static_cast<size_t>(c)]) == bitsOf(x));
+      if (!present && std::find_if(missing.begin(), missing.end(), [&](float m) { return bitsOf(m) == bitsOf(x); }) ==
+                          missing.end())
         missing.push_back(x);
     }
     int free = 0;
@@ -261,13 +281,16 @@ int Builder::defHolding(const std::vector<float>& values) {
         }
     return reg;
   }
-  int reg = newDefRegister();
-  return values.size() <= 4 ? defHolding(values) : reg;
+  const int reg = newDefRegister();
+  for (size_t c = 0; c < values.size() && c < 4; ++c) {
+    ir_.defs[reg][c] = values[c];
+    ir_.defUsed[reg] = static_cast<std::uint8_t>(ir_.defUsed[reg] | (1 << c));
+  }
+  return reg;
 }
 
 Src Builder::resolve(Operand& operand) {
-  bool allLiteral = std::all_of(operand.atoms.begin(), operand.atoms.end(), [](const Atom& a) { return a.literal; });
-  if (allLiteral) return literalSource(operand);
+  if (allLiteral(operand.atoms)) return literalSource(operand);
   Src s;
   if (singleRegister(operand, &s)) return s;
   operand.atoms = materialize(operand.atoms);
@@ -285,22 +308,22 @@ std::vector<Src> Builder::resolveAll(std::vector<Operand>& operands) {
   std::vector<float> scalars;
   int literalOperands = 0;
   for (const Operand& o : operands) {
-    bool literal = !o.atoms.empty() && std::all_of(o.atoms.begin(), o.atoms.end(), [](const Atom& a) { return a.literal; });
-    if (!literal || o.freeConstant) continue;
+    if (o.atoms.empty() || !allLiteral(o.atoms) || o.freeConstant) continue;
     ++literalOperands;
     for (const Atom& a : o.atoms)
-      if (std::find_if(scalars.begin(), scalars.end(), [&](float x) { return bitsOf(x) == bitsOf(a.value); }) == scalars.end())
+      if (std::find_if(scalars.begin(), scalars.end(), [&](float x) { return bitsOf(x) == bitsOf(a.value); }) ==
+          scalars.end())
         scalars.push_back(a.value);
   }
   int preferred = -1;
   bool scalarOperands = std::all_of(operands.begin(), operands.end(), [](const Operand& o) {
-    return o.replicate || o.atoms.size() == 1 || !std::all_of(o.atoms.begin(), o.atoms.end(), [](const Atom& a) { return a.literal; });
+    return o.replicate || o.atoms.size() == 1 || !allLiteral(o.atoms);
   });
-  if (literalOperands > 1 && scalars.size() > 1 && scalars.size() <= 4 && scalarOperands) preferred = defHolding(scalars);
+  if (literalOperands > 1 && scalars.size() > 1 && scalars.size() <= 4 && scalarOperands)
+    preferred = defHolding(scalars);
   std::vector<Src> sources;
   for (Operand& o : operands) {
-    bool literal = std::all_of(o.atoms.begin(), o.atoms.end(), [](const Atom& a) { return a.literal; });
-    sources.push_back(literal && preferred >= 0 ? literalSource(o, preferred) : resolve(o));
+    sources.push_back(allLiteral(o.atoms) && preferred >= 0 ? literalSource(o, preferred) : resolve(o));
   }
   // One constant, input and texture-coordinate register per instruction.
   for (RegType type : {RegType::Const, RegType::Input, RegType::Texture}) {
@@ -391,15 +414,24 @@ Atoms Builder::op(std::uint16_t opcode, int width, const std::vector<Atoms>& sou
     const Atom* b = sources.size() > 1 ? &at(sources[1], k) : nullptr;
     const Atom* c = sources.size() > 2 ? &at(sources[2], k) : nullptr;
     Atom r;
-    if (opcode == OpMov) r = a;
-    else if (opcode == OpAdd && b->isLiteral(0.0f)) r = a;
-    else if (opcode == OpAdd && a.isLiteral(0.0f)) r = *b;
-    else if (opcode == OpMul && (b->isLiteral(1.0f) || b->isLiteral(-1.0f))) r = b->value > 0 ? a : a.negated();
-    else if (opcode == OpMul && (a.isLiteral(1.0f) || a.isLiteral(-1.0f))) r = a.value > 0 ? *b : b->negated();
-    else if (opcode == OpMad && c->isLiteral(0.0f) && b->isLiteral(1.0f)) r = a;
-    else if (opcode == OpMad && c->isLiteral(0.0f) && a.isLiteral(1.0f)) r = *b;
-    else if ((opcode == OpCmp || opcode == OpLrp) && *b == *c) r = *b;
-    else allSimple = false;
+    if (opcode == OpMov)
+      r = a;
+    else if (opcode == OpAdd && b->isLiteral(0.0f))
+      r = a;
+    else if (opcode == OpAdd && a.isLiteral(0.0f))
+      r = *b;
+    else if (opcode == OpMul && (b->isLiteral(1.0f) || b->isLiteral(-1.0f)))
+      r = b->value > 0 ? a : a.negated();
+    else if (opcode == OpMul && (a.isLiteral(1.0f) || a.isLiteral(-1.0f)))
+      r = a.value > 0 ? *b : b->negated();
+    else if (opcode == OpMad && c->isLiteral(0.0f) && b->isLiteral(1.0f))
+      r = a;
+    else if (opcode == OpMad && c->isLiteral(0.0f) && a.isLiteral(1.0f))
+      r = *b;
+    else if ((opcode == OpCmp || opcode == OpLrp) && *b == *c)
+      r = *b;
+    else
+      allSimple = false;
     result[static_cast<size_t>(k)] = r;
   }
   if (allSimple) return result;
@@ -420,8 +452,10 @@ Atoms Builder::op(std::uint16_t opcode, int width, const std::vector<Atoms>& sou
     picked.pop_back();
   } else if (code == OpMad && (allLiteralValue(picked[1], 1.0f) || allLiteralValue(picked[0], 1.0f))) {
     code = OpAdd;
-    if (allLiteralValue(picked[0], 1.0f)) picked.erase(picked.begin());
-    else picked.erase(picked.begin() + 1);
+    if (allLiteralValue(picked[0], 1.0f))
+      picked.erase(picked.begin());
+    else
+      picked.erase(picked.begin() + 1);
   }
   const int n = static_cast<int>(live.size());
   std::vector<Operand> operands;
@@ -458,8 +492,10 @@ Atoms Builder::scalarEach(std::uint16_t opcode, const Atoms& a, const Atoms* sec
   for (int k = 0; k < n; ++k) {
     const Atom& x = a[static_cast<size_t>(k)];
     const Atom* y = second ? &(*second)[static_cast<size_t>(k)] : nullptr;
-    if (x.literal && (!y || y->literal)) out[static_cast<size_t>(k)] = Atom::of(fold(opcode, x.value, y ? y->value : 0, 0));
-    else live.push_back(k);
+    if (x.literal && (!y || y->literal))
+      out[static_cast<size_t>(k)] = Atom::of(fold(opcode, x.value, y ? y->value : 0, 0));
+    else
+      live.push_back(k);
   }
   auto key = std::make_tuple(opcode, a, second ? *second : Atoms{});
   auto known = gathered_.find(key);
@@ -512,7 +548,8 @@ Atom Builder::dot(const Atoms& a, const Atoms& b) {
     Atom first = op(OpMul, 1, {{a[0]}, {b[0]}})[0];
     return op(OpMad, 1, {{a[1]}, {b[1]}, {first}})[0];
   }
-  return emit(instruction(n == 3 ? OpDp3 : OpDp4, {Operand::vector(a), Operand::vector(b)}), 1, Layout::Scalar, true)[0];
+  return emit(instruction(n == 3 ? OpDp3 : OpDp4, {Operand::vector(a), Operand::vector(b)}), 1, Layout::Scalar,
+              true)[0];
 }
 
 Atom Builder::scalar(std::uint16_t opcode, const Atom& a) {
@@ -553,8 +590,7 @@ Atoms Builder::sample(std::uint16_t opcode, std::uint32_t control, const Atoms& 
     // The coordinate is a t# or r# register read as it is.
     operands[0].exact = true;
     Src probe;
-    bool direct = singleRegister(operands[0], &probe) &&
-                  (probe.type == RegType::Texture || probe.type == kVirtual);
+    bool direct = singleRegister(operands[0], &probe) && (probe.type == RegType::Texture || probe.type == kVirtual);
     if (!direct) operands[0].atoms = materialize(coord);
   }
   Src coordSrc = resolve(operands[0]);
@@ -583,8 +619,8 @@ void Builder::kill(const Atoms& four) {
   o.atoms = four;
   o.exact = true;
   Src probe;
-  bool direct = singleRegister(o, &probe) && (probe.type == RegType::Texture || probe.type == kVirtual) &&
-                four.size() == 4;
+  bool direct =
+      singleRegister(o, &probe) && (probe.type == RegType::Texture || probe.type == kVirtual) && four.size() == 4;
   if (!direct) o.atoms = materialize(four);
   Src s = resolve(o);
   Inst inst;
@@ -607,10 +643,7 @@ void Builder::write(RegType type, int index, std::uint8_t mask, const Atoms& val
     if (mask & (1 << p)) o.positions[static_cast<size_t>(k++)] = p;
   if (exact) {
     Src probe;
-    if (!singleRegister(o, &probe)) {
-      bool allLiteral = std::all_of(value.begin(), value.end(), [](const Atom& a) { return a.literal; });
-      if (!allLiteral) o.atoms = materialize(value);
-    }
+    if (!singleRegister(o, &probe) && !allLiteral(value)) o.atoms = materialize(value);
   }
   std::vector<Operand> operands{o};
   std::vector<Src> srcs = resolveAll(operands);

@@ -38,8 +38,8 @@ class Builder {
   std::pair<Atom, Atom> sincos(const Atom& angle);
   // texld and its variants; coord holds the coordinate components the
   // instruction reads.
-  Atoms sample(std::uint16_t opcode, std::uint32_t control, const Atoms& coord, int sampler,
-               const Atoms* ddx = nullptr, const Atoms* ddy = nullptr);
+  Atoms sample(std::uint16_t opcode, std::uint32_t control, const Atoms& coord, int sampler, const Atoms* ddx = nullptr,
+               const Atoms* ddy = nullptr);
   // Discards the pixel when any of the four values is negative.
   void kill(const Atoms& four);
   // mov into an output register; 'exact': the source must be a register
@@ -52,9 +52,9 @@ class Builder {
   struct Operand {
     Atoms atoms;
     std::array<int, 4> positions{0, 1, 2, 3};  // where the instruction reads atoms[k]
-    bool replicate = false;  // a single atom read in every position
-    bool exact = false;      // identity swizzle, no modifier
-    bool freeConstant = false;  // exempt from the constant read-port rule
+    bool replicate = false;                    // a single atom read in every position
+    bool exact = false;                        // identity swizzle, no modifier
+    bool freeConstant = false;                 // exempt from the constant read-port rule
 
     static Operand vector(Atoms atoms) {
       Operand o;

@@ -13,8 +13,20 @@ namespace hlsl::sm2 {
 namespace {
 
 enum RegisterSet : std::uint16_t { SetBool = 0, SetInt4 = 1, SetFloat4 = 2, SetSampler = 3 };
-enum ParameterClass : std::uint16_t { ClassScalar = 0, ClassVector = 1, ClassMatrixRows = 2, ClassMatrixColumns = 3, ClassObject = 4 };
-enum ParameterType : std::uint16_t { TypeBool = 1, TypeInt = 2, TypeFloat = 3, TypeSampler2D = 12, TypeSamplerCube = 14 };
+enum ParameterClass : std::uint16_t {
+  ClassScalar = 0,
+  ClassVector = 1,
+  ClassMatrixRows = 2,
+  ClassMatrixColumns = 3,
+  ClassObject = 4
+};
+enum ParameterType : std::uint16_t {
+  TypeBool = 1,
+  TypeInt = 2,
+  TypeFloat = 3,
+  TypeSampler2D = 12,
+  TypeSamplerCube = 14
+};
 
 constexpr std::uint32_t kHeaderSize = 28, kInfoSize = 20, kTypeSize = 16;
 

@@ -84,9 +84,9 @@ struct Printer {
 };
 
 const char* usageName(unsigned usage) {
-  static const char* const names[] = {"position", "blendweight", "blendindices", "normal", "psize", "texcoord",
-                                      "tangent",  "binormal",    "tessfactor",   "positiont", "color", "fog",
-                                      "depth",    "sample"};
+  static const char* const names[] = {"position", "blendweight", "blendindices", "normal",     "psize",
+                                      "texcoord", "tangent",     "binormal",     "tessfactor", "positiont",
+                                      "color",    "fog",         "depth",        "sample"};
   return usage < 14 ? names[usage] : "unknown";
 }
 
@@ -102,8 +102,10 @@ std::string profileName(std::uint32_t version) {
 std::string typeName(const Constant& c) {
   if (c.cls == Constant::Class::Sampler) return c.type == Constant::Type::SamplerCube ? "samplerCUBE" : "sampler2D";
   std::string base = c.type == Constant::Type::Int ? "int" : c.type == Constant::Type::Bool ? "bool" : "float";
-  if (c.cls == Constant::Class::Matrix) base += std::to_string(c.rows) + "x" + std::to_string(c.columns);
-  else if (c.cls == Constant::Class::Vector) base += std::to_string(c.columns);
+  if (c.cls == Constant::Class::Matrix)
+    base += std::to_string(c.rows) + "x" + std::to_string(c.columns);
+  else if (c.cls == Constant::Class::Vector)
+    base += std::to_string(c.columns);
   return base;
 }
 
@@ -124,7 +126,8 @@ std::string disassemble(const std::uint32_t* tokens, std::size_t count) {
     if (!table.constants.empty()) {
       text += "// Parameters:\n//\n";
       for (const Constant& c : table.constants)
-        text += "//   " + typeName(c) + " " + c.name + (c.elements ? "[" + std::to_string(c.elements) + "]" : "") + ";\n";
+        text +=
+            "//   " + typeName(c) + " " + c.name + (c.elements ? "[" + std::to_string(c.elements) + "]" : "") + ";\n";
       text += "//\n// Registers:\n//\n//   Name         Reg   Size\n//   ------------ ----- ----\n";
       for (const Constant& c : table.constants) {
         std::string reg = (c.cls == Constant::Class::Sampler ? "s" : "c") + std::to_string(c.registerIndex);
@@ -140,7 +143,9 @@ std::string disassemble(const std::uint32_t* tokens, std::size_t count) {
     }
   }
   text += "    " + profileName(version) + "\n";
-  const Target* target = findTarget(profileName(version) == "ps_2_x" ? "ps_2_a" : profileName(version) == "vs_2_x" ? "vs_2_a" : profileName(version));
+  const Target* target = findTarget(profileName(version) == "ps_2_x"   ? "ps_2_a"
+                                    : profileName(version) == "vs_2_x" ? "vs_2_a"
+                                                                       : profileName(version));
   int slots = 0, texture = 0;
   for (std::size_t i = 1; i < end;) {
     const std::uint32_t token = tokens[i];
@@ -157,8 +162,11 @@ std::string disassemble(const std::uint32_t* tokens, std::size_t count) {
       const RegType type = registerType(reg);
       if (type == RegType::Sampler) {
         const unsigned kind = (usage >> 27) & 0xF;
-        line = std::string("dcl_") + (kind == SamplerCube ? "cube" : kind == SamplerVolume ? "volume" : "2d") + " " +
-               p.destination(reg);
+        line = std::string("dcl_") +
+               (kind == SamplerCube     ? "cube"
+                : kind == SamplerVolume ? "volume"
+                                        : "2d") +
+               " " + p.destination(reg);
       } else if (p.pixel && p.major < 3) {
         line = "dcl " + p.destination(reg);
       } else {

@@ -45,14 +45,14 @@ struct Atom {
   }
   Atom negated() const {
     Atom a = *this;
-    if (literal) a.value = -value;
-    else a.neg = !neg;
+    if (literal)
+      a.value = -value;
+    else
+      a.neg = !neg;
     return a;
   }
   bool isLiteral(float v) const { return literal && value == v; }
-  bool sameRegister(const Atom& o) const {
-    return !literal && !o.literal && type == o.type && index == o.index;
-  }
+  bool sameRegister(const Atom& o) const { return !literal && !o.literal && type == o.type && index == o.index; }
   bool operator==(const Atom& o) const;
   bool operator<(const Atom& o) const;
 };
@@ -107,7 +107,7 @@ struct IrShader {
   std::map<int, std::array<float, 4>> defs;  // c register -> value (def)
   std::map<int, std::uint8_t> defUsed;       // components of a def in use
   std::vector<Declaration> inputs;
-  std::vector<Declaration> outputs;              // 3.0 output registers
+  std::vector<Declaration> outputs;  // 3.0 output registers
   std::vector<std::pair<int, SamplerType>> samplers;
 };
 

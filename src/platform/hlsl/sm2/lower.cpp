@@ -243,8 +243,10 @@ void Lowerer::execIf(const Stmt& s, State& st) {
   if (failed_) return;
   const sm2::Atom cond = c.atoms.at(0);
   if (cond.literal) {
-    if (cond.value != 0.0f) exec(*s.kids[0], st);
-    else if (s.kids.size() > 1) exec(*s.kids[1], st);
+    if (cond.value != 0.0f)
+      exec(*s.kids[0], st);
+    else if (s.kids.size() > 1)
+      exec(*s.kids[1], st);
     return;
   }
   PredPtr cp = atomPred(cond);
@@ -295,7 +297,8 @@ void Lowerer::execLoop(const Stmt& s, State& st) {
     }
     first = false;
     if (++iterations > kMaxLoopIterations) {
-      fail(s.loc, std::string(target_.name) + (target_.pixel ? " has no flow control" : " allows only static flow control") +
+      fail(s.loc, std::string(target_.name) +
+                      (target_.pixel ? " has no flow control" : " allows only static flow control") +
                       ": this loop must end after a number of iterations known at compile time (at most " +
                       std::to_string(kMaxLoopIterations) + ")");
       break;
@@ -362,8 +365,7 @@ Value Lowerer::call(const FunctionDecl* f, std::vector<Value> args, State& st, d
   if (!done.exits.empty()) {
     // The result of the last way out, replaced by the others where they ran.
     result = done.results.back();
-    for (size_t i = done.exits.size() - 1; i-- > 0;)
-      result = selectPred(done.exits[i].pred, done.results[i], result);
+    for (size_t i = done.exits.size() - 1; i-- > 0;) result = selectPred(done.exits[i].pred, done.results[i], result);
     out = merge(done.exits);
   }
   for (auto& [var, value] : out.env)
@@ -532,8 +534,8 @@ void Lowerer::entryPoint() {
     }
     if (target_.semanticRegisters) {
       if (nextOutput >= target_.outputRegisters) {
-        fail(slot.loc, std::string(target_.name) + " allows at most " + std::to_string(target_.outputRegisters) +
-                           " outputs");
+        fail(slot.loc,
+             std::string(target_.name) + " allows at most " + std::to_string(target_.outputRegisters) + " outputs");
         return;
       }
       Declaration d;

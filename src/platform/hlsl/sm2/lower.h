@@ -99,8 +99,8 @@ class Lowerer {
   // Assignment targets: a variable and the steps into it.
   struct Step {
     enum class Kind { Field, Element, Components } kind = Kind::Field;
-    int index = 0;          // Field, constant Element
-    bool dynamic = false;   // Element with a run-time index
+    int index = 0;         // Field, constant Element
+    bool dynamic = false;  // Element with a run-time index
     sm2::Atom dynamicIndex;
     std::vector<int> comps;  // Components: atom indexes
   };

@@ -82,9 +82,7 @@ void insertElement(Value& v, int index, const Value& element) {
 
 }  // namespace
 
-Value Lowerer::zero(const Type& t) {
-  return fill(t, Atom::of(0.0f));
-}
+Value Lowerer::zero(const Type& t) { return fill(t, Atom::of(0.0f)); }
 
 Value Lowerer::fill(const Type& t, const sm2::Atom& x) {
   Value v;
@@ -100,8 +98,10 @@ Value Lowerer::fill(const Type& t, const sm2::Atom& x) {
   }
   if (t.isNumeric()) {
     sm2::Atom a = x;
-    if (t.base == Base::Int && !x.literal) a = truncate({x})[0];
-    else if (t.base == Base::Int) a = Atom::of(std::trunc(x.value));
+    if (t.base == Base::Int && !x.literal)
+      a = truncate({x})[0];
+    else if (t.base == Base::Int)
+      a = Atom::of(std::trunc(x.value));
     if (t.base == Base::Bool) a = x.literal ? Atom::of(x.value != 0.0f ? 1.0f : 0.0f) : notZero({x})[0];
     v.atoms.assign(static_cast<size_t>(t.components()), a);
   }
@@ -223,11 +223,16 @@ Value Lowerer::evalBinary(const Expr& e, State& st) {
   if (op == "+" || op == "-" || op == "*" || op == "/" || op == "%") {
     Atoms x = splat(a.atoms, static_cast<size_t>(n)), y = splat(b.atoms, static_cast<size_t>(n));
     Atoms r;
-    if (op == "+") r = arithRows(OpAdd, t, {x, y});
-    else if (op == "-") r = arithRows(OpAdd, t, {x, negate(y)});
-    else if (op == "*") r = arithRows(OpMul, t, {x, y});
-    else if (op == "/") r = t.base == Base::Int ? truncate(divide(x, y)) : divide(x, y);
-    else r = fmod(x, y);
+    if (op == "+")
+      r = arithRows(OpAdd, t, {x, y});
+    else if (op == "-")
+      r = arithRows(OpAdd, t, {x, negate(y)});
+    else if (op == "*")
+      r = arithRows(OpMul, t, {x, y});
+    else if (op == "/")
+      r = t.base == Base::Int ? truncate(divide(x, y)) : divide(x, y);
+    else
+      r = fmod(x, y);
     return numeric(t, r);
   }
   const int m = std::max(static_cast<int>(a.atoms.size()), static_cast<int>(b.atoms.size()));
@@ -260,11 +265,16 @@ Value Lowerer::evalAssign(const Expr& e, State& st) {
   Atoms x = splat(l.atoms), y = splat(r.atoms);
   char op = e.op[0];
   Atoms out;
-  if (op == '+') out = arithRows(OpAdd, t, {x, y});
-  else if (op == '-') out = arithRows(OpAdd, t, {x, negate(y)});
-  else if (op == '*') out = arithRows(OpMul, t, {x, y});
-  else if (op == '/') out = t.base == Base::Int ? truncate(divide(x, y)) : divide(x, y);
-  else out = fmod(x, y);
+  if (op == '+')
+    out = arithRows(OpAdd, t, {x, y});
+  else if (op == '-')
+    out = arithRows(OpAdd, t, {x, negate(y)});
+  else if (op == '*')
+    out = arithRows(OpMul, t, {x, y});
+  else if (op == '/')
+    out = t.base == Base::Int ? truncate(divide(x, y)) : divide(x, y);
+  else
+    out = fmod(x, y);
   Value v = convert(numeric(t, out), e.args[0]->type);
   write(p, v, st);
   return v;
@@ -281,7 +291,8 @@ Value Lowerer::evalMember(const Expr& e, State& st) {
     case MemberKind::Swizzle:
     case MemberKind::ScalarSwizzle: {
       Atoms atoms;
-      for (int c : e.comps) atoms.push_back(base.atoms.at(static_cast<size_t>(e.member == MemberKind::ScalarSwizzle ? 0 : c)));
+      for (int c : e.comps)
+        atoms.push_back(base.atoms.at(static_cast<size_t>(e.member == MemberKind::ScalarSwizzle ? 0 : c)));
       return numeric(e.type, atoms);
     }
     case MemberKind::MatrixSwizzle: {
@@ -343,9 +354,7 @@ Value Lowerer::evalCall(const Expr& e, State& st) {
 
 bool Lowerer::path(const Expr& e, State& st, Path* out) {
   switch (e.kind) {
-    case EK::Name:
-      out->var = e.var;
-      return e.var != nullptr;
+    case EK::Name: out->var = e.var; return e.var != nullptr;
     case EK::Member: {
       if (!path(*e.args[0], st, out)) return false;
       Step s;
@@ -356,8 +365,10 @@ bool Lowerer::path(const Expr& e, State& st, Path* out) {
       } else {
         s.kind = Step::Kind::Components;
         for (int c : e.comps) {
-          if (e.member == MemberKind::MatrixSwizzle) s.comps.push_back((c / 4) * bt.cols + c % 4);
-          else s.comps.push_back(e.member == MemberKind::ScalarSwizzle ? 0 : c);
+          if (e.member == MemberKind::MatrixSwizzle)
+            s.comps.push_back((c / 4) * bt.cols + c % 4);
+          else
+            s.comps.push_back(e.member == MemberKind::ScalarSwizzle ? 0 : c);
         }
       }
       out->steps.push_back(std::move(s));
@@ -430,16 +441,13 @@ void Lowerer::writeInto(Value& target, const std::vector<Step>& steps, size_t at
   }
   const Step& s = steps[at];
   switch (s.kind) {
-    case Step::Kind::Field:
-      writeInto(target.parts.at(static_cast<size_t>(s.index)), steps, at + 1, v);
-      return;
+    case Step::Kind::Field: writeInto(target.parts.at(static_cast<size_t>(s.index)), steps, at + 1, v); return;
     case Step::Kind::Components: {
       Value part;
       part.type = Type::vector(target.type.base, static_cast<int>(s.comps.size()));
       for (int c : s.comps) part.atoms.push_back(target.atoms.at(static_cast<size_t>(c)));
       writeInto(part, steps, at + 1, v);
-      for (size_t k = 0; k < s.comps.size(); ++k)
-        target.atoms.at(static_cast<size_t>(s.comps[k])) = part.atoms.at(k);
+      for (size_t k = 0; k < s.comps.size(); ++k) target.atoms.at(static_cast<size_t>(s.comps[k])) = part.atoms.at(k);
       return;
     }
     case Step::Kind::Element: {

@@ -45,8 +45,10 @@ Atoms Lowerer::arithRows(std::uint16_t opcode, const Type& type, const std::vect
   for (int r = 0; r < type.rows; ++r) {
     std::vector<Atoms> row;
     for (const Atoms& s : sources) {
-      if (s.size() == 1) row.push_back(s);
-      else row.emplace_back(s.begin() + r * type.cols, s.begin() + (r + 1) * type.cols);
+      if (s.size() == 1)
+        row.push_back(s);
+      else
+        row.emplace_back(s.begin() + r * type.cols, s.begin() + (r + 1) * type.cols);
     }
     Atoms part = arith(opcode, type.cols, row);
     out.insert(out.end(), part.begin(), part.end());
@@ -68,7 +70,12 @@ Atoms Lowerer::compare(const std::string& op, const Atoms& a0, const Atoms& b0) 
     Atoms out;
     for (size_t k = 0; k < n; ++k) {
       float x = a[k].value, y = b[k].value;
-      bool r = op == "<" ? x < y : op == ">" ? x > y : op == "<=" ? x <= y : op == ">=" ? x >= y : op == "==" ? x == y : x != y;
+      bool r = op == "<"    ? x < y
+               : op == ">"  ? x > y
+               : op == "<=" ? x <= y
+               : op == ">=" ? x >= y
+               : op == "==" ? x == y
+                            : x != y;
       out.push_back(Atom::of(r ? 1.0f : 0.0f));
     }
     return out;
@@ -95,7 +102,8 @@ Atoms Lowerer::compare(const std::string& op, const Atoms& a0, const Atoms& b0) 
     d = negate(arith(OpMul, w, {diff, diff}));
     whenNonNegative = op == "==";
   }
-  Atoms result = arith(OpCmp, w, {d, literals(n, whenNonNegative ? 1.0f : 0.0f), literals(n, whenNonNegative ? 0.0f : 1.0f)});
+  Atoms result =
+      arith(OpCmp, w, {d, literals(n, whenNonNegative ? 1.0f : 0.0f), literals(n, whenNonNegative ? 0.0f : 1.0f)});
   if (!allLiteral(result)) comparisons_[result] = Comparison{d, whenNonNegative};
   return result;
 }
@@ -106,9 +114,12 @@ Atoms Lowerer::selectAtoms(const Atoms& cond, const Atoms& a0, const Atoms& b0) 
   Atoms out(n);
   std::vector<size_t> live;
   for (size_t k = 0; k < n; ++k) {
-    if (c[k].literal) out[k] = c[k].value != 0.0f ? a[k] : b[k];
-    else if (a[k] == b[k]) out[k] = a[k];
-    else live.push_back(k);
+    if (c[k].literal)
+      out[k] = c[k].value != 0.0f ? a[k] : b[k];
+    else if (a[k] == b[k])
+      out[k] = a[k];
+    else
+      live.push_back(k);
   }
   if (live.empty()) return out;
   const int w = static_cast<int>(live.size());
@@ -291,7 +302,8 @@ Value Lowerer::intrinsic(const Expr& e, State& st) {
   auto A = [&](size_t i) -> const Atoms& { return args[i].atoms; };
   auto S = [&](size_t i) { return splat(args[i].atoms, static_cast<size_t>(n)); };
   auto unsupported = [&](const std::string& what) {
-    fail(e.loc, "'" + e.name + "' is not available in " + std::string(target_.name) + (what.empty() ? "" : " (" + what + ")"));
+    fail(e.loc,
+         "'" + e.name + "' is not available in " + std::string(target_.name) + (what.empty() ? "" : " (" + what + ")"));
     return zero(t);
   };
   auto sampler = [&]() { return args[0].sampler; };
@@ -336,7 +348,9 @@ Value Lowerer::intrinsic(const Expr& e, State& st) {
     case In_sin: return result(sinOrCos(A(0), true));
     case In_cos: return result(sinOrCos(A(0), false));
     case In_tan: return result(divide(sinOrCos(A(0), true), sinOrCos(A(0), false)));
-    case In_sinh: case In_cosh: case In_tanh: {
+    case In_sinh:
+    case In_cosh:
+    case In_tanh: {
       Atoms up = perComponent(arith(OpMul, n, {A(0), literals(1, 1.44269504f)}), OpExp);
       Atoms down = perComponent(arith(OpMul, n, {A(0), literals(1, -1.44269504f)}), OpExp);
       Atoms diff = arith(OpAdd, n, {up, negate(down)});
@@ -346,10 +360,20 @@ Value Lowerer::intrinsic(const Expr& e, State& st) {
     }
     case In_atan: return result(arctangent2(A(0), literals(1, 1.0f)));
     case In_atan2: return result(arctangent2(S(0), S(1)));
-    case In_asin: case In_acos: {
+    case In_asin:
+    case In_acos: {
+      // acos(|x|) as sqrt(1 - |x|) times a cubic (within 7e-5), mirrored
+      // for negative x; asin is pi/2 minus acos.
       Atoms x = A(0);
-      Atoms c = squareRoot(arith(OpMad, n, {x, negate(x), literals(1, 1.0f)}));
-      return result(e.intrinsic == In_asin ? arctangent2(x, c) : arctangent2(c, x));
+      Atoms ax = absolute(x);
+      Atoms p = arith(OpMad, n, {ax, literals(1, -0.0187293f), literals(1, 0.0742610f)});
+      p = arith(OpMad, n, {p, ax, literals(1, -0.2121144f)});
+      p = arith(OpMad, n, {p, ax, literals(1, 1.5707288f)});
+      Atoms r = arith(OpMul, n, {p, squareRoot(arith(OpAdd, n, {negate(ax), literals(1, 1.0f)}))});
+      Atoms acos =
+          selectAtoms(compare("<", x, literals(x.size(), 0.0f)), arith(OpAdd, n, {negate(r), literals(1, kPi)}), r);
+      if (e.intrinsic == In_acos) return result(acos);
+      return result(arith(OpAdd, n, {negate(acos), literals(1, kPi / 2)}));
     }
     case In_degrees: return result(arith(OpMul, n, {A(0), literals(1, 57.29577951f)}));
     case In_radians: return result(arith(OpMul, n, {A(0), literals(1, 0.01745329252f)}));
@@ -393,7 +417,8 @@ Value Lowerer::intrinsic(const Expr& e, State& st) {
       Atom d = b_.dot(A(2), A(1));
       return result(selectAtoms(compare("<", {d}, {Atom::of(0.0f)}), A(0), negate(A(0))));
     }
-    case In_all: case In_any: {
+    case In_all:
+    case In_any: {
       const Atoms& x = A(0);
       Atoms truth = e.args[0]->type.base == Base::Bool ? x : notZero(x);
       Atom acc = truth[0];
@@ -419,7 +444,8 @@ Value Lowerer::intrinsic(const Expr& e, State& st) {
       if (!allLiteral(four) || four[0].value < 0 || four[1].value < 0 || four[2].value < 0) b_.kill(four);
       return Value{};
     }
-    case In_ddx: case In_ddy:
+    case In_ddx:
+    case In_ddy:
       if (!target_.derivatives) return unsupported("it has no derivative instructions");
       return result(arith(e.intrinsic == In_ddx ? OpDsx : OpDsy, n, {A(0)}));
     case In_determinant: {
@@ -427,7 +453,8 @@ Value Lowerer::intrinsic(const Expr& e, State& st) {
       const Atoms& m = A(0);
       auto at = [&](int r, int c) { return m[static_cast<size_t>(r * mt.cols + c)]; };
       // Expansion along the first row, minors recursively.
-      std::function<Atom(std::vector<int>, std::vector<int>)> det = [&](std::vector<int> rows, std::vector<int> cols) -> Atom {
+      std::function<Atom(std::vector<int>, std::vector<int>)> det = [&](std::vector<int> rows,
+                                                                        std::vector<int> cols) -> Atom {
         if (rows.size() == 1) return at(rows[0], cols[0]);
         Atom sum = Atom::of(0.0f);
         for (size_t j = 0; j < cols.size(); ++j) {
@@ -479,7 +506,8 @@ Value Lowerer::intrinsic(const Expr& e, State& st) {
       return result(arith(OpMul, n, {x, perComponent(negate(e2), OpExp)}));
     }
     case In_mul: return result(multiply(args[0], args[1], static_cast<int>(e.ival), t));
-    case In_tex2D: case In_texCUBE: {
+    case In_tex2D:
+    case In_texCUBE: {
       const int size = e.intrinsic == In_tex2D ? 2 : 3;
       if (e.args.size() == 4) {
         if (!target_.derivatives) return unsupported("it has no texldd");
@@ -490,7 +518,8 @@ Value Lowerer::intrinsic(const Expr& e, State& st) {
       coord.resize(static_cast<size_t>(size));
       return result(b_.sample(OpTex, 0, coord, sampler()));
     }
-    case In_tex2Dgrad: case In_texCUBEgrad:
+    case In_tex2Dgrad:
+    case In_texCUBEgrad:
       if (!target_.derivatives) return unsupported("it has no texldd");
       return result(b_.sample(OpTexldd, 0, A(1), sampler(), &A(2), &A(3)));
     case In_tex2Dproj:
@@ -504,10 +533,12 @@ Value Lowerer::intrinsic(const Expr& e, State& st) {
       Atom w = b_.scalar(OpRcp, v[3]);
       return result(b_.sample(OpTex, 0, arith(OpMul, 3, {{v[0], v[1], v[2]}, {w}}), sampler()));
     }
-    case In_tex2Dbias: case In_texCUBEbias:
+    case In_tex2Dbias:
+    case In_texCUBEbias:
       if (!target_.biasSampling) return unsupported("");
       return result(b_.sample(OpTex, kTexldBias, A(1), sampler()));
-    case In_tex2Dlod: case In_texCUBElod:
+    case In_tex2Dlod:
+    case In_texCUBElod:
       if (!target_.lodSampling) return unsupported("it has no texldl");
       return result(b_.sample(OpTexldl, 0, A(1), sampler()));
     default: break;

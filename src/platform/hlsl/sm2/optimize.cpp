@@ -24,12 +24,13 @@ void removeDead(IrShader& ir) {
   std::vector<bool> keep(ir.code.size(), false);
   for (size_t i = ir.code.size(); i-- > 0;) {
     const Inst& inst = ir.code[i];
-    bool needed = inst.op == OpTexkill || !inst.hasDst || inst.dst.type != kVirtual ||
-                  live[static_cast<size_t>(inst.dst.index)];
+    bool needed =
+        inst.op == OpTexkill || !inst.hasDst || inst.dst.type != kVirtual || live[static_cast<size_t>(inst.dst.index)];
     if (!needed) continue;
     keep[i] = true;
     for (int k = 0; k < inst.sourceCount; ++k)
-      if (inst.src[static_cast<size_t>(k)].type == kVirtual) live[static_cast<size_t>(inst.src[static_cast<size_t>(k)].index)] = true;
+      if (inst.src[static_cast<size_t>(k)].type == kVirtual)
+        live[static_cast<size_t>(inst.src[static_cast<size_t>(k)].index)] = true;
     if (inst.op == OpTexkill && inst.dst.type == kVirtual) live[static_cast<size_t>(inst.dst.index)] = true;
   }
   std::vector<Inst> code;
@@ -48,7 +49,8 @@ Usage countUses(const IrShader& ir) {
   u.writers.assign(ir.vregs.size(), 0);
   u.reads.assign(ir.vregs.size(), 0);
   for (const Inst& inst : ir.code) {
-    if (inst.hasDst && inst.dst.type == kVirtual && inst.op != OpTexkill) ++u.writers[static_cast<size_t>(inst.dst.index)];
+    if (inst.hasDst && inst.dst.type == kVirtual && inst.op != OpTexkill)
+      ++u.writers[static_cast<size_t>(inst.dst.index)];
     for (size_t v = 0; v < ir.vregs.size(); ++v)
       if (readsVirtual(inst, static_cast<int>(v))) ++u.reads[v];
   }
@@ -118,7 +120,8 @@ void forwardCopies(IrShader& ir, const Target& target) {
     bool inOrder = true;
     if (vr.layout == Layout::Scalar) {
       const VirtualReg& target_vr = toVirtual ? ir.vregs[static_cast<size_t>(mov.dst.index)] : vr;
-      inOrder = toVirtual ? target_vr.layout == Layout::Scalar : (mov.dst.mask == 1 || mov.dst.mask == 2 || mov.dst.mask == 4 || mov.dst.mask == 8);
+      inOrder = toVirtual ? target_vr.layout == Layout::Scalar
+                          : (mov.dst.mask == 1 || mov.dst.mask == 2 || mov.dst.mask == 4 || mov.dst.mask == 8);
       if (toOutput && def.op != OpDp3 && def.op != OpDp4 && def.op != OpRcp && def.op != OpRsq && def.op != OpExp &&
           def.op != OpLog && def.op != OpPow) {
         // A componentwise scalar writes the output component its sources name.
@@ -177,7 +180,8 @@ void fuseMultiplyAdd(IrShader& ir, const Target& target) {
         factors[k] = mul.src[static_cast<size_t>(k)];
         for (int p = 0; p < 4; ++p)
           if (read & (1 << p))
-            factors[k].swizzle[static_cast<size_t>(p)] = mul.src[static_cast<size_t>(k)].swizzle[product.swizzle[static_cast<size_t>(p)]];
+            factors[k].swizzle[static_cast<size_t>(p)] =
+                mul.src[static_cast<size_t>(k)].swizzle[product.swizzle[static_cast<size_t>(p)]];
         if (scalarResult) factors[k].swizzle.fill(factors[k].swizzle[0]);
         ok = legalizeSwizzle(target, factors[k].swizzle, care);
       }
@@ -211,11 +215,19 @@ void fuseMultiplyAdd(IrShader& ir, const Target& target) {
 
 bool componentwise(std::uint16_t op) {
   switch (op) {
-    case OpMov: case OpAdd: case OpMul: case OpMad: case OpMin: case OpMax: case OpCmp: case OpLrp:
-    case OpFrc: case OpAbs: case OpSlt: case OpSge:
-      return true;
-    default:
-      return false;
+    case OpMov:
+    case OpAdd:
+    case OpMul:
+    case OpMad:
+    case OpMin:
+    case OpMax:
+    case OpCmp:
+    case OpLrp:
+    case OpFrc:
+    case OpAbs:
+    case OpSlt:
+    case OpSge: return true;
+    default: return false;
   }
 }
 

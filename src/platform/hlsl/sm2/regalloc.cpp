@@ -35,8 +35,10 @@ Allocation allocateRegisters(IrShader& ir, const Target& target) {
     }
     if (inst.hasDst && inst.dst.type == kVirtual) {
       auto v = static_cast<size_t>(inst.dst.index);
-      if (inst.op == OpTexkill) last[v] = static_cast<int>(i);
-      else if (first[v] < 0) first[v] = static_cast<int>(i);
+      if (inst.op == OpTexkill)
+        last[v] = static_cast<int>(i);
+      else if (first[v] < 0)
+        first[v] = static_cast<int>(i);
     }
   }
   for (size_t v = 0; v < count; ++v)
@@ -52,7 +54,7 @@ Allocation allocateRegisters(IrShader& ir, const Target& target) {
   auto release = [&](size_t v) {
     if (reg[v] < 0) return;
     const VirtualReg& vr = ir.vregs[v];
-    std::uint8_t bits = vr.layout == Layout::Whole ? 0xF
+    std::uint8_t bits = vr.layout == Layout::Whole    ? 0xF
                         : vr.layout == Layout::Scalar ? static_cast<std::uint8_t>(1 << base[v])
                                                       : static_cast<std::uint8_t>((1 << vr.width) - 1);
     regs[static_cast<size_t>(reg[v])].busy = static_cast<std::uint8_t>(regs[static_cast<size_t>(reg[v])].busy & ~bits);
@@ -72,8 +74,7 @@ Allocation allocateRegisters(IrShader& ir, const Target& target) {
     if (vr.layout != Layout::Whole) {
       for (auto [r, c] : hints) {
         const Physical& p = regs[static_cast<size_t>(r)];
-        bool fits = vr.layout == Layout::Scalar ? !(p.busy & (1 << c))
-                                                : !(p.busy & ((1 << vr.width) - 1));
+        bool fits = vr.layout == Layout::Scalar ? !(p.busy & (1 << c)) : !(p.busy & ((1 << vr.width) - 1));
         if (fits) {
           best = r;
           bestComp = vr.layout == Layout::Scalar ? c : 0;
@@ -122,7 +123,7 @@ Allocation allocateRegisters(IrShader& ir, const Target& target) {
     }
     reg[v] = best;
     base[v] = vr.layout == Layout::Scalar ? bestComp : 0;
-    std::uint8_t bits = vr.layout == Layout::Whole ? 0xF
+    std::uint8_t bits = vr.layout == Layout::Whole    ? 0xF
                         : vr.layout == Layout::Scalar ? static_cast<std::uint8_t>(1 << bestComp)
                                                       : static_cast<std::uint8_t>((1 << vr.width) - 1);
     regs[static_cast<size_t>(best)].busy = static_cast<std::uint8_t>(regs[static_cast<size_t>(best)].busy | bits);
@@ -134,7 +135,8 @@ Allocation allocateRegisters(IrShader& ir, const Target& target) {
     if (isMacroInstruction(inst.op) && inst.hasDst && inst.dst.type == kVirtual)
       for (int k = 0; k < inst.sourceCount; ++k)
         if (inst.src[static_cast<size_t>(k)].type == kVirtual)
-          macroSources[static_cast<size_t>(inst.dst.index)].push_back(static_cast<size_t>(inst.src[static_cast<size_t>(k)].index));
+          macroSources[static_cast<size_t>(inst.dst.index)].push_back(
+              static_cast<size_t>(inst.src[static_cast<size_t>(k)].index));
   std::vector<std::vector<size_t>> endingAt(ir.code.size());
   for (size_t v = 0; v < count; ++v)
     if (first[v] >= 0) endingAt[static_cast<size_t>(last[v])].push_back(v);
@@ -191,8 +193,10 @@ Allocation allocateRegisters(IrShader& ir, const Target& target) {
       auto v = static_cast<size_t>(inst.dst.index);
       inst.dst.type = RegType::Temp;
       inst.dst.index = reg[v];
-      if (inst.op == OpTexkill) inst.dst.mask = 0xF;
-      else inst.dst.mask = static_cast<std::uint8_t>(inst.dst.mask << base[v]);
+      if (inst.op == OpTexkill)
+        inst.dst.mask = 0xF;
+      else
+        inst.dst.mask = static_cast<std::uint8_t>(inst.dst.mask << base[v]);
     }
   }
   // Copies of a register onto itself are gone.

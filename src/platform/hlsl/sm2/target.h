@@ -20,14 +20,14 @@ struct Target {
   int samplers = 0;
   int texcoordInputs = 0, colorInputs = 0;  // pixel shaders before 3.0
   int dependentReadLevels = 0;              // 0: no limit
-  bool arbitrarySwizzle = false;  // without it, ps source swizzles are limited
-  bool saturate = false;          // the _sat result modifier
-  bool derivatives = false;       // dsx, dsy, texldd
-  bool lodSampling = false;       // texldl
-  bool biasSampling = false;      // texldb
-  bool sincosConstants = false;   // sincos takes the two series constants (2.x)
-  bool semanticRegisters = false;  // 3.0: inputs and outputs declared by semantic
-  int outputRegisters = 0;         // vs_3_0 o# registers
+  bool arbitrarySwizzle = false;            // without it, ps source swizzles are limited
+  bool saturate = false;                    // the _sat result modifier
+  bool derivatives = false;                 // dsx, dsy, texldd
+  bool lodSampling = false;                 // texldl
+  bool biasSampling = false;                // texldb
+  bool sincosConstants = false;             // sincos takes the two series constants (2.x)
+  bool semanticRegisters = false;           // 3.0: inputs and outputs declared by semantic
+  int outputRegisters = 0;                  // vs_3_0 o# registers
 
   bool version3() const { return major >= 3; }
 };
