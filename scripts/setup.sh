@@ -8,9 +8,9 @@ cd "$(dirname "$0")/.."
 packages=(build-essential cmake pkg-config git
   libsdl2-dev libepoxy-dev libgl1-mesa-dri libegl1 libegl-mesa0 libgles2
   libvorbis-dev libogg-dev libstb-dev libpng-dev libjpeg62-turbo-dev
-  googletest libgtest-dev libbenchmark-dev
+  googletest libgtest-dev libbenchmark-dev libmojoshader-dev
   ffmpeg
-  xvfb xauth)
+  apitrace xvfb xauth)
 scripts/install-packages.sh "${packages[@]}"
 [ "${VORN_PACKAGES_ONLY:-0}" = 1 ] && exit 0
 

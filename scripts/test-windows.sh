@@ -18,17 +18,23 @@
 # way: wined3d writes its own GLSL for the fixed-function stages and for our
 # shader bytecode, rounds colours through its own paths and places pixel
 # centres with its own offset, while our stand-in shifts by 63/64 of a pixel
-# (see src/platform/d3d9/device.h). Measured on the three Direct3D 9
-# workloads these differences alone keep frames at 42-54 dB PSNR; a frame of
-# the show adds edges of thin geometry (rails, text, wire edges of the
-# reveal), where a one-pixel shift moves a whole line, and the noise overlay,
-# whose grain is drawn with point filtering. So a frame passes with
-#   PSNR >= 30 dB over the colour channels, and
-#   at most 2% of its pixels differing by more than 48 levels in a channel
-# (a wrong state - blending, a missing texture, a wrong transform, a shader
-# that did not run - moves large areas and fails both by far). The report
-# lists every frame's numbers; the difference images (four times brighter)
-# are kept under build-windows/reference-check/diff.
+# (see src/platform/d3d9/device.h). What is left, measured over the times
+# below (docs/windows-reference-check.md has every frame's numbers and
+# worst pixels): frames of 2D alone (the title, also under a veil) match
+# exactly; the others score 37-49 dB with at most 50 pixels (0.07%) off by
+# more than 48 levels, all of them on one-pixel features where a shifted
+# pixel centre moves a whole line or edge (the reveal's wire edges, the map
+# line, rails, glyph and icon edges, rims of point sprites) and in the grain
+# of the noise overlay, whose tiles are point-sampled, so a texel boundary
+# falls one way or the other. A frame passes with
+#   PSNR >= 34 dB over the colour channels, and
+#   at most 0.5% of its pixels differing by more than 48 levels in a channel.
+# Real faults fail by far: the two this check found in our stand-in and
+# content (a point-sprite size clamp, an alpha test that dropped pixels)
+# scored 14-29 dB with 1.9-12% of the pixels off, and a wrong state -
+# blending, a missing texture, a wrong transform, a shader that did not run -
+# moves large areas. The difference images (four times brighter) are kept
+# under build-windows/reference-check/diff.
 #
 # Environment: VORN_WINDOWS_BUILD_DIR (default build-windows).
 set -euo pipefail
@@ -37,9 +43,9 @@ root=$PWD
 out=$root/${VORN_WINDOWS_BUILD_DIR:-build-windows}
 native=$root/${VORN_BUILD_DIR:-build}
 check=$out/reference-check
-min_psnr=30
-max_far_percent=2
-times=(9000 15000 17500 30000 45000 54000 58500 60000 66000 74000 78000 90000 105000 120000 140000 155000 170000)
+min_psnr=34
+max_far_permille=5
+times=(1000 9000 15000 17100 30000 45000 54000 58500 61000 66000 74000 79000 90000 105000 120000 140000 155000 170000)
 started=$(date +%s)
 step() { echo "test-windows: $* ($(($(date +%s) - started)) s)"; }
 
@@ -51,23 +57,9 @@ VORN_WINDOWS_BUILD_DIR=${out#$root/} scripts/build-windows.sh
 cmake --build "$native" -j"$(nproc)" --target vorn-capture vorn-tool >/dev/null
 
 # ---- Wine on a private X display --------------------------------------------------
-export WINEPREFIX=$out/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
-display=""
-for n in $(seq 90 120); do
-  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then display=:$n; break; fi
-done
-[ -n "$display" ] || { echo "test-windows: no free X display" >&2; exit 1; }
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >"$out/xvfb.log" 2>&1 &
-xvfb=$!
-cleanup() {
-  wineserver -k >/dev/null 2>&1 || true
-  kill "$xvfb" 2>/dev/null || true
-}
-trap cleanup EXIT
-export DISPLAY=$display
-for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
-step "starting Wine ($display)"
-timeout 300 wine wineboot -i >"$out/wineboot.log" 2>&1
+. scripts/wine-session.sh
+step "starting Wine"
+start_wine_session "$out"
 
 # ---- the frames ---------------------------------------------------------------------
 rm -rf "$check"
@@ -116,7 +108,7 @@ for t in "${times[@]}"; do
   b="$br,$bg,$bb"
   pixels=$((320 * 240))
   verdict=ok
-  if ! awk -v p="$psnr" -v m="$min_psnr" 'BEGIN { exit !(p >= m) }' || [ $((far * 100)) -gt $((pixels * max_far_percent)) ]; then
+  if ! awk -v p="$psnr" -v m="$min_psnr" 'BEGIN { exit !(p >= m) }' || [ $((far * 1000)) -gt $((pixels * max_far_permille)) ]; then
     verdict=FAIL
     failed=1
   fi
@@ -138,10 +130,20 @@ find_window() {
 vorn_ok=1
 if config=$(find_window "Configuration"); then
   # Client coordinates of the 350x290 configuration screen: windowed mode
-  # (Xvfb has no other display mode), then Run.
-  xdotool mousemove --window "$config" 50 215 click 1
-  sleep 0.5
-  xdotool mousemove --window "$config" 295 275 click 1
+  # (Xvfb has no other display mode), then Run. The widgets read the cursor
+  # and the button state once a frame and the screen takes one message a
+  # frame, so each press and release is held while a few frames pass.
+  press() {
+    xdotool mousemove --window "$config" "$1" "$2"
+    sleep 1
+    xdotool mousedown 1
+    sleep 0.5
+    xdotool mouseup 1
+    sleep 1
+  }
+  sleep 2  # the screen's first frames
+  press 50 215
+  press 295 275
 else
   echo "test-windows: the configuration screen did not appear" >&2
   vorn_ok=0
@@ -158,7 +160,12 @@ if [ $vorn_ok = 1 ] && show=$(find_window "Vorn"); then
   xdotool windowfocus --sync "$show"
   xdotool key Escape
 else
-  echo "test-windows: the show's window did not appear" >&2
+  box=$(xdotool search --onlyvisible --name "Bang!|Compile Failure|Error" 2>/dev/null | head -1 || true)
+  if [ -n "$box" ]; then
+    echo "test-windows: vorn.exe stopped at a message box: $(xdotool getwindowname "$box")" >&2
+  else
+    echo "test-windows: the show's window did not appear" >&2
+  fi
   vorn_ok=0
 fi
 status=0

@@ -173,5 +173,46 @@ TEST_F(Resources, ReadTextureIsTopRowFirst) {
   EXPECT_FALSE(VornD3D_ReadTexture(nullptr, &texels, &w, &h));
 }
 
+TEST_F(Resources, SetRenderTargetDrawsIntoATextureUpright) {
+  setup2D();
+  IDirect3DTexture9* target = nullptr;
+  ASSERT_EQ(device->CreateTexture(32, 32, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &target, nullptr),
+            D3D_OK);
+  IDirect3DSurface9* level = nullptr;
+  IDirect3DSurface9* backBuffer = nullptr;
+  ASSERT_EQ(target->GetSurfaceLevel(0, &level), D3D_OK);
+  ASSERT_EQ(device->GetRenderTarget(0, &backBuffer), D3D_OK);
+  EXPECT_EQ(device->SetRenderTarget(0, nullptr), D3DERR_INVALIDCALL);
+  IDirect3DTexture9* plain = makeTexture(1, 1, {kWhite});
+  IDirect3DSurface9* plainLevel = nullptr;
+  plain->GetSurfaceLevel(0, &plainLevel);
+  EXPECT_EQ(device->SetRenderTarget(0, plainLevel), D3DERR_INVALIDCALL) << "not a render target";
+
+  // Red over the target's top half; the viewport follows the target.
+  ASSERT_EQ(device->SetRenderTarget(0, level), D3D_OK);
+  D3DVIEWPORT9 viewport{};
+  device->GetViewport(&viewport);
+  EXPECT_EQ(viewport.Width, 32u);
+  clear(kBlack);
+  D3DMATRIX m = screenMatrix(32, 32);
+  device->SetTransform(D3DTS_PROJECTION, &m);
+  rect(0, 0, 32, 16, kRed);
+  // Back on the back buffer, the target drawn over the whole of it.
+  ASSERT_EQ(device->SetRenderTarget(0, backBuffer), D3D_OK);
+  setup2D();
+  clear(kBlack);
+  device->SetTexture(0, target);
+  rect(0, 0, static_cast<float>(width), static_cast<float>(height), kWhite);
+  read();
+  EXPECT_EQ(at(width / 2, height / 4), (Rgba{255, 0, 0, 255}));
+  EXPECT_EQ(at(width / 2, 3 * height / 4), (Rgba{0, 0, 0, 255}));
+  device->SetTexture(0, nullptr);
+  plainLevel->Release();
+  plain->Release();
+  backBuffer->Release();
+  level->Release();
+  target->Release();
+}
+
 }  // namespace
 }  // namespace d3dtest

@@ -5,6 +5,8 @@
 
 #include "d3d9/d3d9_test_support.h"
 #include "platform/d3dx9/d3dx9.h"
+#include "hlsl/bytecode_check.h"
+#include "platform/hlsl/hlsl.h"
 
 namespace d3dtest {
 namespace {
@@ -46,6 +48,11 @@ class CompiledShaders : public DeviceTest {
     if (messages) {
       if (errors) *errors = static_cast<const char*>(messages->GetBufferPointer());
       messages->Release();
+    }
+    // What compiles reads back as bytecode.
+    if (SUCCEEDED(hr) && code && *code) {
+      const auto* words = static_cast<const std::uint32_t*>((*code)->GetBufferPointer());
+      EXPECT_EQ(hlsltest::bytecodeErrors({words, words + (*code)->GetBufferSize() / 4}), "");
     }
     return hr;
   }
@@ -175,6 +182,37 @@ float4 main(float2 uv : TEXCOORD0) : COLOR {
   device->SetPixelShader(nullptr);
   ps->Release();
   table->Release();
+}
+
+TEST_F(CompiledShaders, CodeIsBytecodeWithItsConstantTableInside) {
+  ID3DXBuffer* code = nullptr;
+  ID3DXConstantTable* table = nullptr;
+  std::string errors;
+  ASSERT_EQ(compile(kPixelSource, "ps_2_0", &code, &table, &errors), D3D_OK) << errors;
+  const auto* tokens = static_cast<const DWORD*>(code->GetBufferPointer());
+  EXPECT_EQ(tokens[0], 0xFFFF0200u) << "ps_2_0 version token";
+  EXPECT_EQ(hlsl::bytecodeSize(tokens, code->GetBufferSize()), code->GetBufferSize()) << "ends with its end token";
+  // The table read back from the code alone is the one the compiler gave.
+  ID3DXConstantTable* again = nullptr;
+  ASSERT_EQ(D3DXGetShaderConstantTable(tokens, &again), D3D_OK);
+  D3DXCONSTANTTABLE_DESC a{}, b{};
+  table->GetDesc(&a);
+  again->GetDesc(&b);
+  EXPECT_EQ(a.Version, 0xFFFF0200u);
+  ASSERT_EQ(a.Constants, b.Constants);
+  for (UINT i = 0; i < a.Constants; ++i) {
+    D3DXCONSTANT_DESC x{}, y{};
+    UINT n = 1;
+    table->GetConstantDesc(table->GetConstant(nullptr, i), &x, &n);
+    again->GetConstantDesc(again->GetConstant(nullptr, i), &y, &n);
+    EXPECT_EQ(std::string(x.Name), std::string(y.Name));
+    EXPECT_EQ(x.RegisterSet, y.RegisterSet);
+    EXPECT_EQ(x.RegisterIndex, y.RegisterIndex);
+    EXPECT_EQ(x.RegisterCount, y.RegisterCount);
+  }
+  again->Release();
+  table->Release();
+  code->Release();
 }
 
 TEST_F(CompiledShaders, ErrorsComeBackAsTextAndAFailure) {

@@ -161,6 +161,7 @@ struct FakeDevice final : IDirect3DDevice9 {
   }
   HRESULT SetVertexShaderConstantF(UINT, const float*, UINT) override { return D3D_OK; }
   HRESULT SetPixelShaderConstantF(UINT, const float*, UINT) override { return D3D_OK; }
+  HRESULT SetRenderTarget(DWORD, IDirect3DSurface9*) override { return D3DERR_NOTAVAILABLE; }
   HRESULT GetRenderTarget(DWORD, IDirect3DSurface9** s) override {
     *s = nullptr;
     return D3DERR_NOTAVAILABLE;

@@ -8,9 +8,7 @@
 
 namespace hlsltest {
 
-namespace {
-
-GLuint compileStage(GLenum type, const std::string& source, std::string* log) {
+unsigned compileGlsl(unsigned type, const std::string& source, std::string* log) {
   GLuint shader = glCreateShader(type);
   const char* text = source.c_str();
   glShaderSource(shader, 1, &text, nullptr);
@@ -27,7 +25,27 @@ GLuint compileStage(GLenum type, const std::string& source, std::string* log) {
   return shader;
 }
 
-}  // namespace
+unsigned linkGlsl(unsigned v, unsigned f, const std::vector<std::pair<std::string, int>>& attributes,
+                  std::string* log) {
+  GLuint p = glCreateProgram();
+  glAttachShader(p, v);
+  glAttachShader(p, f);
+  for (const auto& [name, location] : attributes)
+    if (location >= 0) glBindAttribLocation(p, static_cast<GLuint>(location), name.c_str());
+  glLinkProgram(p);
+  glDeleteShader(v);
+  glDeleteShader(f);
+  GLint ok = 0;
+  glGetProgramiv(p, GL_LINK_STATUS, &ok);
+  if (!ok) {
+    char buf[4096] = {};
+    glGetProgramInfoLog(p, sizeof buf, nullptr, buf);
+    if (log) *log = std::string("link: ") + buf;
+    glDeleteProgram(p);
+    return 0;
+  }
+  return p;
+}
 
 std::string renameIdentifier(const std::string& text, const std::string& from, const std::string& to) {
   auto identChar = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; };
@@ -85,7 +103,7 @@ bool GlHarness::init(std::string* why) {
   }
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
-  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
   SDL_Window* window = SDL_CreateWindow("hlsl test", 0, 0, 16, 16, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
   if (!window) {
     *why = std::string("SDL_CreateWindow: ") + SDL_GetError();
@@ -107,41 +125,26 @@ bool GlHarness::init(std::string* why) {
     *why = "pass-through vertex shader: " + vs.messages;
     return false;
   }
-  quadVs_ = vs.program;
+  quadVs_ = vs;
   return true;
 }
 
 bool GlHarness::compiles(const hlsl::Program& program, std::string* log) {
-  GLuint s = compileStage(program.stage == hlsl::Stage::Vertex ? GL_VERTEX_SHADER : GL_FRAGMENT_SHADER,
-                          program.glsl, log);
+  GLuint s = compileGlsl(program.stage == hlsl::Stage::Vertex ? GL_VERTEX_SHADER : GL_FRAGMENT_SHADER,
+                         program.glsl, log);
   if (s) glDeleteShader(s);
   return s != 0;
 }
 
 unsigned GlHarness::program(const hlsl::Program& vs, const hlsl::Program& ps, std::string* log) {
-  GLuint v = compileStage(GL_VERTEX_SHADER, vs.glsl, log);
+  GLuint v = compileGlsl(GL_VERTEX_SHADER, vs.glsl, log);
   if (!v) return 0;
-  GLuint f = compileStage(GL_FRAGMENT_SHADER, substituteMissingInputs(vs, ps), log);
+  GLuint f = compileGlsl(GL_FRAGMENT_SHADER, substituteMissingInputs(vs, ps), log);
   if (!f) {
     glDeleteShader(v);
     return 0;
   }
-  GLuint p = glCreateProgram();
-  glAttachShader(p, v);
-  glAttachShader(p, f);
-  glLinkProgram(p);
-  glDeleteShader(v);
-  glDeleteShader(f);
-  GLint ok = 0;
-  glGetProgramiv(p, GL_LINK_STATUS, &ok);
-  if (!ok) {
-    char buf[4096] = {};
-    glGetProgramInfoLog(p, sizeof buf, nullptr, buf);
-    if (log) *log = std::string("link: ") + buf;
-    glDeleteProgram(p);
-    return 0;
-  }
-  return p;
+  return linkGlsl(v, f, {}, log);
 }
 
 bool GlHarness::links(const hlsl::Program& vs, const hlsl::Program& ps, std::string* log) {
@@ -151,7 +154,7 @@ bool GlHarness::links(const hlsl::Program& vs, const hlsl::Program& ps, std::str
 }
 
 std::vector<Float4> GlHarness::runPixelShader(const hlsl::Program& ps, const Run& run, std::string* log) {
-  GLuint prog = program(run.vs ? *run.vs : quadVs_, ps, log);
+  GLuint prog = program(run.vs ? *run.vs : quadVs_.program, ps, log);
   if (!prog) return {};
   GLuint fbo = 0, target = 0, tex = 0, vao = 0, vbo = 0;
   glGenTextures(1, &target);

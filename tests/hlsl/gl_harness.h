@@ -1,5 +1,7 @@
-// A hidden OpenGL 3.3 core context for checking the compiler's GLSL: compile
-// and link programs, and run a pixel shader over a 4x4 float target.
+// A hidden OpenGL 3.3 context for checking the compiler's GLSL: compile and
+// link programs, and run a pixel shader over a 4x4 float target. It is a
+// compatibility context, so that libmojoshader's GLSL 1.20 of the bytecode
+// runs beside the "#version 330 core" programs.
 #pragma once
 
 #include <array>
@@ -42,6 +44,9 @@ class GlHarness {
   // row from the bottom, or an empty vector with *log set on failure.
   std::vector<Float4> runPixelShader(const hlsl::Program& ps, const Run& run, std::string* log);
 
+  // The pass-through vertex shader runPixelShader uses.
+  const hlsl::CompileResult& quadVertexShader() const { return quadVs_; }
+
  private:
   GlHarness() = default;
   bool init(std::string* why);
@@ -49,10 +54,18 @@ class GlHarness {
 
   void* window_ = nullptr;
   void* context_ = nullptr;
-  hlsl::Program quadVs_;
+  hlsl::CompileResult quadVs_;
 };
 
 std::string renameIdentifier(const std::string& text, const std::string& from, const std::string& to);
+
+// Compiles one GLSL stage (GL_VERTEX_SHADER or GL_FRAGMENT_SHADER): the
+// shader object, or 0 with the driver's log.
+unsigned compileGlsl(unsigned stage, const std::string& source, std::string* log);
+// Links two compiled stages (deleting them), attributes bound by name
+// first: the program, or 0 with the driver's log.
+unsigned linkGlsl(unsigned vs, unsigned fs, const std::vector<std::pair<std::string, int>>& attributes,
+                  std::string* log);
 
 // The pixel shader as the Direct3D stand-in links it: its register file
 // renamed to vorn_pc, and the "in vec4 v_X;" lines that vs does not write

@@ -8,6 +8,7 @@
 #include <random>
 #include <string>
 
+#include "bytecode_check.h"
 #include "gl_harness.h"
 #include "platform/hlsl/hlsl.h"
 #include "sources.h"
@@ -21,6 +22,7 @@ int driverChecked = 0;
 void compileBoth(const std::string& src, int* failures) {
   for (const char* profile : {"vs_2_0", "ps_2_0"}) {
     hlsl::CompileResult r = hlsl::compile(src, "main", profile);
+    ASSERT_EQ(r.messages.find("internal compiler error"), std::string::npos) << src;
     if (!r.ok) {
       ++*failures;
       // A failure always explains itself in the documented format.
@@ -28,8 +30,10 @@ void compileBoth(const std::string& src, int* failures) {
       ASSERT_EQ(r.messages[0], '(') << r.messages;
       ASSERT_NE(r.messages.find("): error: "), std::string::npos) << r.messages;
       ASSERT_TRUE(r.program.glsl.empty());
+      ASSERT_TRUE(r.bytecode.empty());
     } else {
       ASSERT_EQ(r.program.glsl.rfind("#version 330 core\n", 0), 0u);
+      ASSERT_EQ(hlsltest::bytecodeErrors(r.bytecode), "") << "accepted source:\n" << src;
       // What compiles must also survive the blob.
       hlsl::Program back;
       ASSERT_TRUE(hlsl::deserialize(hlsl::serialize(r.program).data(), &back));
@@ -184,8 +188,11 @@ TEST(HlslFuzz, LargeInputsAreFine) {
   src += "float4 main(float2 uv : TEXCOORD0) : COLOR\n{\nfloat a = uv.x;\n";
   for (int i = 0; i < 3000; ++i) src += "a = f" + std::to_string(i % 300) + "(a) * 0.001;\n";
   src += "return tint * a;\n}\n";
+  // Far over ps_2_0's limits: refused in a moment, with what it needs.
   hlsl::CompileResult r = hlsl::compile(src, "main", "ps_2_0");
-  EXPECT_TRUE(r.ok) << r.messages.substr(0, 500);
+  EXPECT_FALSE(r.ok);
+  EXPECT_NE(r.messages.find("ps_2_0 allows at most 64 arithmetic instructions; this shader needs"), std::string::npos)
+      << r.messages.substr(0, 500);
   // Half a megabyte of comments and white space.
   std::string padded = std::string(500000, ' ') + "// x\n" + hlsltest::kLambertPs;
   EXPECT_TRUE(hlsl::compile(padded, "main", "ps_2_0").ok);

@@ -5,7 +5,9 @@
 
 #include <cmath>
 
+#include "bytecode_check.h"
 #include "gl_harness.h"
+#include "oracle_harness.h"
 #include "platform/hlsl/hlsl.h"
 
 using namespace hlsltest;
@@ -22,15 +24,51 @@ class NumericGl : public ::testing::Test {
     if (!gl_) FAIL() << "no OpenGL 3.3 context (run with SDL_VIDEODRIVER=offscreen): " << why;
   }
 
-  std::vector<Float4> run(const std::string& ps, const GlHarness::Run& settings) {
-    hlsl::CompileResult r = hlsl::compile(ps, "main", "ps_2_0");
+  // Runs the compiler's GLSL; the bytecode, read back by libmojoshader and
+  // run beside it, must give the same pixels (where the draw has nothing
+  // that only the Direct3D stand-in adds: alpha test, render-target flip).
+  std::vector<Float4> run(const std::string& ps, const GlHarness::Run& settings, const char* profile = "ps_2_0") {
+    hlsl::CompileResult r = hlsl::compile(ps, "main", profile);
     EXPECT_TRUE(r.ok) << r.messages << "\n" << ps;
     if (!r.ok) return {};
+    EXPECT_EQ(bytecodeErrors(r.bytecode), "") << ps;
     program_ = r.program;
     std::string log;
     std::vector<Float4> pixels = gl_->runPixelShader(r.program, settings, &log);
     EXPECT_FALSE(pixels.empty()) << log;
+    // Inputs the vertex shader does not write read as zero in the stand-in
+    // alone; Direct3D leaves them undefined.
+    bool inputsWritten = true;
+    for (const hlsl::Varying& in : r.program.inputs) {
+      bool written = false;
+      for (const hlsl::Varying& out : gl_->quadVertexShader().program.outputs) written = written || out.semantic == in.semantic;
+      inputsWritten = inputsWritten && written;
+    }
+    if (!pixels.empty() && settings.alphaTest[0] == 0 && settings.pixelAdjust == 1 && !settings.vs && inputsWritten)
+      expectBytecodeAgrees(r, settings, pixels, ps);
     return pixels;
+  }
+
+  void expectBytecodeAgrees(const hlsl::CompileResult& r, const GlHarness::Run& settings,
+                            const std::vector<Float4>& own, const std::string& ps) {
+    oracle::Scene scene;
+    scene.size = 4;
+    scene.vertices["POSITION0"] = {{{-1, -1, 0, 1}, {1, -1, 0, 1}, {-1, 1, 0, 1}, {1, 1, 0, 1}}};
+    scene.vertices["TEXCOORD0"] = {{{0, 0, 0, 0}, {1, 0, 0, 0}, {0, 1, 0, 0}, {1, 1, 0, 0}}};
+    scene.psConstants = settings.constants;
+    if (!settings.texture.empty()) {
+      scene.textureSize = 2;
+      scene.texture = settings.texture;
+      scene.pointSampled = scene.clampToEdge = true;
+    }
+    oracle::Picture foreign;
+    std::string log;
+    ASSERT_TRUE(oracle::drawForeign(gl_->quadVertexShader(), r, scene, &foreign, &log)) << log;
+    for (size_t i = 0; i < own.size(); ++i)
+      for (size_t c = 0; c < 4; ++c) {
+        float a = own[i][c], b = foreign.pixels[i][c];
+        EXPECT_NEAR(a, b, kEps * std::max(1.0f, std::fabs(a))) << "pixel " << i << " component " << c << "\n" << ps;
+      }
   }
 
   // The colour of the bottom-left pixel (uv = 0.125, 0.125).
@@ -192,12 +230,13 @@ TEST_F(NumericGl, TextureCoordinatesReachThePixelShader) {
 }
 
 TEST_F(NumericGl, DdyFollowsThePixelAdjustFlip) {
+  // Derivatives need ps_2_a or ps_3_0; ps_2_0 has no dsx/dsy.
   const char* ps = R"(float4 main(float2 uv : TEXCOORD0) : COLOR { return float4(ddx(uv.x), ddy(uv.y), 0, 1); })";
   GlHarness::Run settings;
   settings.pixelAdjust = 1;
-  std::vector<Float4> up = run(ps, settings);
+  std::vector<Float4> up = run(ps, settings, "ps_3_0");
   settings.pixelAdjust = -1;
-  std::vector<Float4> flipped = run(ps, settings);
+  std::vector<Float4> flipped = run(ps, settings, "ps_3_0");
   ASSERT_FALSE(up.empty());
   ASSERT_FALSE(flipped.empty());
   EXPECT_NEAR(up[5][0], 0.25f, kEps);
@@ -235,12 +274,13 @@ TEST_F(NumericGl, AlphaTestComparesTheRoundedAlpha) {
 }
 
 TEST_F(NumericGl, Tex2DSamplesAndTex2DprojDividesByW) {
+  // tex2Dlod (texldl) needs ps_3_0.
   const char* ps = R"(sampler2D s : register(s0);
 float4 main(float2 uv : TEXCOORD0) : COLOR { return float4(tex2D(s, uv).x, tex2Dproj(s, float4(uv, 0, 4)).x, tex2Dlod(s, float4(0.75, 0.75, 0, 0)).x, 1); })";
   GlHarness::Run settings;
   // 2x2 texels: row 0 = (1, 2), row 1 = (3, 4) in the red channel.
   settings.texture = {{1, 0, 0, 1}, {2, 0, 0, 1}, {3, 0, 0, 1}, {4, 0, 0, 1}};
-  std::vector<Float4> px = run(ps, settings);
+  std::vector<Float4> px = run(ps, settings, "ps_3_0");
   ASSERT_EQ(px.size(), 16u);
   EXPECT_FLOAT4(px[0], 1, 1, 4, 1);
   // Pixel (3, 3): uv = 0.875 samples texel (1, 1); divided by 4 it is 0.22 -> texel (0, 0).

@@ -70,11 +70,42 @@ TEST(HlslTool, CompileErrorsGoToStderrWithExitOne) {
   EXPECT_NE(o.err.find("entry point 'other' not found"), std::string::npos) << o.err;
 }
 
+TEST(HlslTool, AssemblyAndBytecode) {
+  std::string ps = writeTemp("tool_asm_ps.hlsl", hlsltest::kLambertPs);
+  Outcome o = runTool(ps + " --profile ps_2_0 --asm");
+  ASSERT_EQ(o.status, 0) << o.err;
+  EXPECT_NE(o.out.find("    ps_2_0\n"), std::string::npos) << o.out;
+  EXPECT_NE(o.out.find("    texld r0, t0, s0\n"), std::string::npos) << o.out;
+  std::string out = testing::TempDir() + "tool_lambert.ps";
+  o = runTool(ps + " --profile ps_2_0 --bytecode " + out);
+  ASSERT_EQ(o.status, 0) << o.err;
+  std::ifstream written(out, std::ios::binary);
+  std::string bytes((std::istreambuf_iterator<char>(written)), std::istreambuf_iterator<char>());
+  ASSERT_GE(bytes.size(), 8u);
+  EXPECT_EQ(bytes.substr(0, 4), std::string("\x00\x02\xff\xff", 4)) << "the ps_2_0 version token";
+  EXPECT_EQ(bytes.substr(bytes.size() - 4), std::string("\xff\xff\x00\x00", 4)) << "the end token";
+  // A shader over its profile's limits: the errors, exit 1, nothing written.
+  std::string reads;
+  for (int i = 0; i < 40; ++i) reads += "c += tex2D(s, uv + " + std::to_string(i) + ");\n";
+  std::string over = writeTemp("tool_over.hlsl", "sampler2D s;\nfloat4 main(float2 uv : TEXCOORD0) : COLOR\n{\nfloat4 c = 0;\n" +
+                                                     reads + "return c;\n}\n");
+  std::remove(out.c_str());
+  o = runTool(over + " --profile ps_2_0 --asm --bytecode " + out);
+  EXPECT_EQ(o.status, 1);
+  EXPECT_TRUE(o.out.empty());
+  EXPECT_NE(o.err.find("error: ps_2_0 allows at most 32 texture instructions; this shader needs 40"), std::string::npos)
+      << o.err;
+  EXPECT_FALSE(std::ifstream(out).good());
+}
+
 TEST(HlslTool, MissingFileAndBadArguments) {
   Outcome o = runTool(testing::TempDir() + "no_such_shader.hlsl --profile ps_2_0");
   EXPECT_EQ(o.status, 1);
   EXPECT_NE(o.err.find("cannot open"), std::string::npos) << o.err;
   EXPECT_TRUE(o.out.empty());
+  o = runTool(testing::TempDir() + " --profile ps_2_0");
+  EXPECT_EQ(o.status, 1);
+  EXPECT_NE(o.err.find("is a directory"), std::string::npos) << o.err;
   o = runTool("only_a_file.hlsl");
   EXPECT_NE(o.status, 0);
   EXPECT_NE(o.err.find("usage"), std::string::npos) << o.err;

@@ -15,6 +15,7 @@
 #pragma GCC diagnostic pop
 
 #include "graphics/transforms.h"
+#include "hlsl/bytecode_check.h"
 #include "scene_device.h"
 #include "scene_test_support.h"
 #include "shader/shader_program.h"
@@ -121,6 +122,7 @@ TEST_F(SceneRender, ProgramAndTexturedMaterialsOnAnAnimatedScene) {
   const std::uint8_t blue[2 * 2 * 4] = {0, 0, 255, 255, 0, 0, 255, 255, 0, 0, 255, 255, 0, 0, 255, 255};
   ASSERT_NE(stbi_write_png("textures/blue.png", 2, 2, 4, blue, 8), 0);
   { std::ofstream("shaders/flat.nsl") << kFlatShader; }
+  EXPECT_EQ(hlsltest::shaderFileErrors("shaders/flat.nsl"), "");
 
   scenefile::SceneRecord r;
   r.textures = {"blue.png"};

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "graphics/device_fixture.h"
+#include "hlsl/bytecode_check.h"
 #include "graphics/transforms.h"
 #include "shader/shader_program.h"
 
@@ -47,7 +48,12 @@ class ShaderProgramTest : public DeviceTest {
     return p.string();
   }
 
-  ShaderProgram* load(const std::string& content) { return ShaderProgram::load(write(content).c_str()); }
+  // Loads the program; what compiles must also read back as bytecode.
+  ShaderProgram* load(const std::string& content) {
+    const std::string path = write(content);
+    EXPECT_EQ(hlsltest::shaderFileErrors(path), "");
+    return ShaderProgram::load(path.c_str());
+  }
 
   static void destroy(ShaderProgram* program) {
     ShaderProgram::release(program);
@@ -128,6 +134,21 @@ TEST_F(ShaderProgramTest, PixelCompileFailure) {
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].first, "HLSL PixelShader Compile Failure");
   EXPECT_FALSE(messages[0].second.empty());
+}
+
+TEST_F(ShaderProgramTest, APixelShaderOverItsProfilesLimitsShowsTheBox) {
+  // Forty texture reads: more than ps_2_0 holds.
+  std::string reads;
+  for (int i = 0; i < 40; ++i) reads += "c += tex2D(s, uv * " + std::to_string(i + 1) + ");\n";
+  ShaderProgram* program = load(std::string(kVertexShader) +
+                                "#preprocessor HLSL_PS\nsampler2D s;\nfloat4 main(float2 uv : TEXCOORD0) : COLOR\n{\n"
+                                "float4 c = 0;\n" + reads + "return c;\n}\n#end\n");
+  EXPECT_EQ(program, nullptr);
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].first, "HLSL PixelShader Compile Failure");
+  EXPECT_NE(messages[0].second.find("error: ps_2_0 allows at most 32 texture instructions; this shader needs 40"),
+            std::string::npos)
+      << messages[0].second;
 }
 
 TEST_F(ShaderProgramTest, NullProgramsAreHarmless) {

@@ -520,6 +520,7 @@ struct IDirect3DDevice9 : IUnknown {
   virtual HRESULT SetVertexShaderConstantF(UINT startRegister, const float* data, UINT vector4fCount) = 0;
   virtual HRESULT SetPixelShaderConstantF(UINT startRegister, const float* data, UINT vector4fCount) = 0;
 
+  virtual HRESULT SetRenderTarget(DWORD index, IDirect3DSurface9* surface) = 0;
   virtual HRESULT GetRenderTarget(DWORD index, IDirect3DSurface9** surface) = 0;
 
   // Surfaces and copies between them (reading frames back).

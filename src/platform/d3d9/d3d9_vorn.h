@@ -24,9 +24,20 @@ bool VornD3D_ReadTexture(IDirect3DTexture9* texture, std::vector<std::uint8_t>* 
 void VornD3D_SetBatching(bool enabled);
 bool VornD3D_Batching();
 
+// Drawing the back buffer straight into the window's framebuffer where it
+// fits (on by default; the VORN_NO_WINDOW_BACK_BUFFER environment variable
+// turns it off too). Applies to devices created afterwards; without it the
+// back buffer is always a framebuffer object that Present copies.
+void VornD3D_SetWindowBackBuffer(bool enabled);
+
 // OpenGL draw calls issued since the last reset, for tests and benchmarks.
 std::uint64_t VornD3D_DrawCallCount();
 void VornD3D_ResetDrawCallCount();
+
+// Every OpenGL call the stand-in made since the last reset (draws, state,
+// uploads, presentation), for benchmarks and the tracer comparison.
+std::uint64_t VornD3D_GLCallCount();
+void VornD3D_ResetGLCallCount();
 
 // Presentation: when false, Present never waits for vertical sync (offline
 // rendering, benchmarks). Default true, as D3DPRESENT_INTERVAL_DEFAULT.

@@ -148,67 +148,30 @@ HRESULT Device::initialise(Direct3D* direct3d, HWND window, const D3DPRESENT_PAR
   if (epoxy_has_gl_extension("GL_EXT_texture_filter_anisotropic") || epoxy_gl_version() >= 46)
     glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &maxAnisotropy_);
 
-  // Back buffer.
-  auto makeBuffer = [](GLenum internal, int sampleCount, UINT w, UINT h) {
-    GLuint rb = 0;
-    glGenRenderbuffers(1, &rb);
-    glBindRenderbuffer(GL_RENDERBUFFER, rb);
-    if (sampleCount > 0)
-      glRenderbufferStorageMultisample(GL_RENDERBUFFER, sampleCount, internal, static_cast<GLsizei>(w),
-                                       static_cast<GLsizei>(h));
-    else
-      glRenderbufferStorage(GL_RENDERBUFFER, internal, static_cast<GLsizei>(w), static_cast<GLsizei>(h));
-    return rb;
-  };
-  auto attach = [](GLuint fb, GLuint color, GLuint depth, GLenum depthFormatUsed) {
-    glBindFramebuffer(GL_FRAMEBUFFER, fb);
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, color);
-    if (depth) {
-      GLenum point = depthFormatUsed == GL_DEPTH24_STENCIL8 ? GL_DEPTH_STENCIL_ATTACHMENT : GL_DEPTH_ATTACHMENT;
-      glFramebufferRenderbuffer(GL_FRAMEBUFFER, point, GL_RENDERBUFFER, depth);
-    }
-    return glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
-  };
-  GLuint single = 0;
-  glGenFramebuffers(1, &single);
-  if (samples > 0) {
-    msColor_ = makeBuffer(colorFormat, samples, width, height);
-    if (depthFormat) msDepth_ = makeBuffer(depthFormat, samples, width, height);
-    glGenFramebuffers(1, &msFramebuffer_);
-    if (!attach(msFramebuffer_, msColor_, msDepth_, depthFormat)) return D3DERR_NOTAVAILABLE;
-    GLint actualSamples = 0;
-    glBindRenderbuffer(GL_RENDERBUFFER, msColor_);
-    glGetRenderbufferParameteriv(GL_RENDERBUFFER, GL_RENDERBUFFER_SAMPLES, &actualSamples);
-    if (actualSamples < samples) return D3DERR_NOTAVAILABLE;
-    resolveColor_ = makeBuffer(colorFormat, 0, width, height);
-    if (!attach(single, resolveColor_, 0, 0)) return D3DERR_NOTAVAILABLE;
-    backBuffer_.framebuffer = msFramebuffer_;
-    backBuffer_.readFramebuffer = single;
-    backBuffer_.resolveFrom = msFramebuffer_;
-  } else {
-    backColor_ = makeBuffer(colorFormat, 0, width, height);
-    if (depthFormat) backDepth_ = makeBuffer(depthFormat, 0, width, height);
-    if (!attach(single, backColor_, backDepth_, depthFormat)) return D3DERR_NOTAVAILABLE;
-    backBuffer_.framebuffer = single;
-    backBuffer_.readFramebuffer = single;
-  }
-  glBindRenderbuffer(GL_RENDERBUFFER, 0);
+  // Back buffer: the window's framebuffer where it fits, framebuffer
+  // objects otherwise.
   backBuffer_.width = width;
   backBuffer_.height = height;
+  backColorFormat_ = colorFormat;
+  backDepthFormat_ = depthFormat;
+  if (windowBackBufferEnabled() && windowFitsBackBuffer(colorFormat, depthFormat, samples)) {
+    backBuffer_.bottomUp = true;
+    // Texture targets set with SetRenderTarget draw with a depth buffer of their own.
+    if (depthFormat) backDepth_ = makeRenderbuffer(depthFormat, 0, width, height);
+  } else if (!createBackBufferObjects(colorFormat, depthFormat, samples)) {
+    return D3DERR_NOTAVAILABLE;
+  }
   backBufferSurface_ = std::make_unique<Surface>(this, nullptr, 0, 0, this);
   backBuffer_.surface = backBufferSurface_.get();
   target_ = backBuffer_;
 
   // Fixed objects and the OpenGL state that never changes.
-  glGenVertexArrays(1, &vertexArray_);
-  glBindVertexArray(vertexArray_);
   glGenBuffers(1, &streamBuffer_);
   glGenSamplers(kMaxSamplers, samplers_);
   for (int unit = 0; unit < kMaxSamplers; ++unit) glBindSampler(static_cast<GLuint>(unit), samplers_[unit]);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glProvokingVertex(GL_FIRST_VERTEX_CONVENTION);  // flat shading takes a triangle's first vertex
-  glPointParameteri(GL_POINT_SPRITE_COORD_ORIGIN, GL_LOWER_LEFT);  // v = 0 at the top under the row flip
   // Values of vertex inputs that the vertex layout does not feed.
   for (int location = 0; location < kLocationCount; ++location) glVertexAttrib4f(location, 0, 0, 0, 1);
   glVertexAttrib4f(kLocColor0, 1, 1, 1, 1);  // no diffuse: opaque white
@@ -276,7 +239,9 @@ void Device::setDefaultStates(bool autoDepth) {
   rs[D3DRS_MULTISAMPLEANTIALIAS] = TRUE;
   rs[D3DRS_MULTISAMPLEMASK] = 0xFFFFFFFFu;
   rs[kPatchEdgeStyle] = 0;
-  rs[D3DRS_POINTSIZE_MAX] = floatBits(64.0f);
+  // The documentation says 64, but Direct3D 9 starts the clamp at the
+  // device's largest point size (what its caps report as MaxPointSize).
+  rs[D3DRS_POINTSIZE_MAX] = floatBits(maxPointSize_);
   rs[kIndexedVertexBlend] = FALSE;
   rs[D3DRS_COLORWRITEENABLE] = 0xF;
   rs[kTweenFactor] = floatBits(0.0f);
@@ -340,7 +305,7 @@ Device::~Device() {
     }
     if (!freeReadBuffers_.empty())
       glDeleteBuffers(static_cast<GLsizei>(freeReadBuffers_.size()), freeReadBuffers_.data());
-    programs_.release();
+    programs_.release(gl());
     // Everything else dies with the context.
     context_->destroy();
   } else {
@@ -359,6 +324,7 @@ void Device::releaseBindings() {
   if (pixelShader_) pixelShader_->Release();
   if (stream_) stream_->Release();
   if (indices_) indices_->Release();
+  holdTarget(nullptr);
   declaration_ = nullptr;
   vertexShader_ = nullptr;
   pixelShader_ = nullptr;
@@ -378,14 +344,7 @@ void Device::applyVsync() {
 }
 
 void Device::invalidateGLState() {
-  boundProgram_ = ~0u;
-  boundFramebuffer_ = ~0u;
-  boundElements_ = ~0u;
-  sourceShadow_ = SourceShadow();
-  for (int unit = 0; unit < kMaxSamplers; ++unit) {
-    boundTextures_[unit] = ~0u;
-    boundTargets_[unit] = 0;
-  }
+  gl().invalidate();
   rasterDirty_ = true;
   texturesDirty_ = true;
 }
@@ -417,24 +376,27 @@ HRESULT Device::Clear(DWORD count, const void* rects, DWORD flags, D3DCOLOR colo
   if ((flags & (D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)) == 0) return D3DERR_INVALIDCALL;
   if (count > 0 && !rects) return D3DERR_INVALIDCALL;
   flush();
-  GLbitfield mask = 0;
-  if (flags & D3DCLEAR_TARGET) mask |= GL_COLOR_BUFFER_BIT;
-  if (flags & D3DCLEAR_ZBUFFER) mask |= GL_DEPTH_BUFFER_BIT;
-  if (flags & D3DCLEAR_STENCIL) mask |= GL_STENCIL_BUFFER_BIT;
-  if (boundFramebuffer_ != target_.framebuffer) {
-    glBindFramebuffer(GL_FRAMEBUFFER, target_.framebuffer);
-    boundFramebuffer_ = target_.framebuffer;
-  }
-  glClearColor(((color >> 16) & 0xFF) / 255.0f, ((color >> 8) & 0xFF) / 255.0f, (color & 0xFF) / 255.0f,
-               ((color >> 24) & 0xFF) / 255.0f);
-  glClearDepth(std::clamp(z, 0.0f, 1.0f));
-  glClearStencil(0);
+  GLState& state = gl();
+  state.bindFramebuffer(GL_DRAW_FRAMEBUFFER, target_.framebuffer);
   // Clear ignores the write masks and fills the viewport (or the given
   // rectangles within it), as Direct3D's does.
-  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-  glDepthMask(GL_TRUE);
-  glStencilMask(0xFF);
-  glEnable(GL_SCISSOR_TEST);
+  GLbitfield mask = 0;
+  if (flags & D3DCLEAR_TARGET) {
+    mask |= GL_COLOR_BUFFER_BIT;
+    state.clearColor({((color >> 16) & 0xFF) / 255.0f, ((color >> 8) & 0xFF) / 255.0f, (color & 0xFF) / 255.0f,
+                      ((color >> 24) & 0xFF) / 255.0f});
+    state.colorMask(true, true, true, true);
+  }
+  if (flags & D3DCLEAR_ZBUFFER) {
+    mask |= GL_DEPTH_BUFFER_BIT;
+    state.clearDepth(std::clamp(z, 0.0f, 1.0f));
+    state.depthMask(true);
+  }
+  if (flags & D3DCLEAR_STENCIL) {
+    mask |= GL_STENCIL_BUFFER_BIT;
+    state.clearStencil(0);
+    state.stencilMask(0xFF);
+  }
   const LONG vx0 = static_cast<LONG>(viewport_.X), vy0 = static_cast<LONG>(viewport_.Y);
   const LONG vx1 = std::min<LONG>(vx0 + static_cast<LONG>(viewport_.Width), static_cast<LONG>(target_.width));
   const LONG vy1 = std::min<LONG>(vy0 + static_cast<LONG>(viewport_.Height), static_cast<LONG>(target_.height));
@@ -444,8 +406,11 @@ HRESULT Device::Clear(DWORD count, const void* rects, DWORD flags, D3DCOLOR colo
     x1 = std::min(x1, vx1);
     y1 = std::min(y1, vy1);
     if (x1 <= x0 || y1 <= y0) return;
-    // Targets keep Direct3D's row order, so rows need no flipping here.
-    glScissor(x0, y0, x1 - x0, y1 - y0);
+    const bool whole = x0 == 0 && y0 == 0 && x1 == static_cast<LONG>(target_.width) &&
+                       y1 == static_cast<LONG>(target_.height);
+    state.enable(GLState::ScissorTest, !whole);
+    // Rows of the window's framebuffer count from the bottom.
+    if (!whole) state.scissor(x0, target_.bottomUp ? static_cast<LONG>(target_.height) - y1 : y0, x1 - x0, y1 - y0);
     glClear(mask);
   };
   if (count == 0) {
@@ -454,8 +419,8 @@ HRESULT Device::Clear(DWORD count, const void* rects, DWORD flags, D3DCOLOR colo
     const LONG* r = static_cast<const LONG*>(rects);  // D3DRECT: x1, y1, x2, y2
     for (DWORD i = 0; i < count; ++i) clearRect(r[4 * i], r[4 * i + 1], r[4 * i + 2], r[4 * i + 3]);
   }
-  glDisable(GL_SCISSOR_TEST);
-  rasterDirty_ = true;
+  state.enable(GLState::ScissorTest, false);  // draws never scissor
+  rasterDirty_ = true;  // the draws' write masks
   return D3D_OK;
 }
 
@@ -463,19 +428,29 @@ HRESULT Device::Present(const RECT*, const RECT*, HWND, const RGNDATA*) {
   if (!makeCurrent()) return D3DERR_INVALIDCALL;
   flush();
   applyVsync();
+  // Drawn straight into the window: nothing to copy while it still fits.
+  if (backBuffer_.bottomUp) {
+    if (windowAreaFitsBackBuffer()) {
+      SDL_GL_SwapWindow(context_->window);
+      VornWin32_FramePresented();
+      return D3D_OK;
+    }
+    if (!leaveWindowBackBuffer()) return D3DERR_OUTOFVIDEOMEMORY;
+  }
+  GLState& state = gl();
+  state.enable(GLState::ScissorTest, false);
+  state.colorMask(true, true, true, true);
   if (backBuffer_.resolveFrom) {
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, backBuffer_.resolveFrom);
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, backBuffer_.readFramebuffer);
+    state.bindFramebuffer(GL_READ_FRAMEBUFFER, backBuffer_.resolveFrom);
+    state.bindFramebuffer(GL_DRAW_FRAMEBUFFER, backBuffer_.readFramebuffer);
     glBlitFramebuffer(0, 0, static_cast<GLint>(backBuffer_.width), static_cast<GLint>(backBuffer_.height), 0, 0,
                       static_cast<GLint>(backBuffer_.width), static_cast<GLint>(backBuffer_.height),
                       GL_COLOR_BUFFER_BIT, GL_NEAREST);
   }
   int drawableW = 0, drawableH = 0;
   SDL_GL_GetDrawableSize(context_->window, &drawableW, &drawableH);
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, backBuffer_.readFramebuffer);
-  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-  glDisable(GL_SCISSOR_TEST);
-  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  state.bindFramebuffer(GL_READ_FRAMEBUFFER, backBuffer_.readFramebuffer);
+  state.bindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
   // The window is bottom-up; the back buffer is top-down: flip while copying,
   // stretching to the client area as a windowed swap chain does (or, under
   // an emulated full-screen mode, to the display with black bars).
@@ -490,8 +465,7 @@ HRESULT Device::Present(const RECT*, const RECT*, HWND, const RGNDATA*) {
                     drawableH - area.y, area.x + area.width, drawableH - area.y - area.height, GL_COLOR_BUFFER_BIT,
                     sameSize ? GL_NEAREST : GL_LINEAR);
   SDL_GL_SwapWindow(context_->window);
-  boundFramebuffer_ = ~0u;
-  rasterDirty_ = true;
+  rasterDirty_ = true;  // the draws' write mask
   VornWin32_FramePresented();
   return D3D_OK;
 }
@@ -811,9 +785,9 @@ HRESULT Device::SetIndices(IDirect3DIndexBuffer9* indices) {
 // ---- shaders ----------------------------------------------------------------------------
 
 namespace {
-// The code buffer of D3DXCompileShader is the compiler's serialized program.
+// The bytecode of D3DXCompileShader carries the program to draw with.
 bool decodeShader(const DWORD* function, hlsl::Program* program) {
-  return hlsl::deserialize(function, program);
+  return hlsl::programFromBytecode(function, SIZE_MAX, program);
 }
 }  // namespace
 
@@ -884,10 +858,9 @@ HRESULT Device::SetPixelShaderConstantF(UINT startRegister, const float* data, U
 void Device::forgetShader(std::uint64_t shaderId) {
   if (!makeCurrent()) return;
   flush();
-  programs_.forgetShader(shaderId);
+  programs_.forgetShader(shaderId, gl());
   program_ = nullptr;
   programDirty_ = true;
-  boundProgram_ = ~0u;
 }
 
 }  // namespace vorn::d3d

@@ -10,6 +10,7 @@
 // one by one: the same triangles, in the same order, from the same program.
 // With batching off, each call is drawn at once through the same path.
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 
@@ -140,25 +141,28 @@ constexpr std::size_t kMaxBatchBytes = 8u << 20;
 
 // ---- layout and program --------------------------------------------------------------
 
+std::uint32_t Device::internLayout(const VertexLayout& layout) {
+  for (std::size_t i = 0; i < layouts_.size(); ++i)
+    if (layouts_[i] == layout) return static_cast<std::uint32_t>(i + 1);
+  layouts_.push_back(layout);
+  return static_cast<std::uint32_t>(layouts_.size());
+}
+
 const VertexLayout* Device::currentLayout() {
   if (layoutDirty_) {
     layoutDirty_ = false;
-    if (declaration_) {
-      layout_ = declaration_->layout();
-      layoutValid_ = true;
-    } else {
-      layoutValid_ = layoutFromFVF(fvf_, &layout_);
-    }
+    VertexLayout layout;
+    bool valid = true;
+    if (declaration_) layout = declaration_->layout();
+    else valid = layoutFromFVF(fvf_, &layout);
+    layoutId_ = valid ? internLayout(layout) : 0;
   }
-  return layoutValid_ ? &layout_ : nullptr;
+  return layoutId_ ? &layouts_[layoutId_ - 1] : nullptr;
 }
 
-void Device::layoutChanged() {
-  layoutDirty_ = true;
-  ++layoutVersion_;
-}
+void Device::layoutChanged() { layoutDirty_ = true; }
 
-void Device::selectProgram(const VertexLayout& layout, std::uint64_t layoutVersion, bool points) {
+void Device::selectProgram(const VertexLayout& layout, std::uint32_t layoutId, bool points) {
   ProgramKey key;
   const DWORD* rs = renderStates_;
   const bool fog = rs[D3DRS_FOGENABLE] != 0;
@@ -166,24 +170,24 @@ void Device::selectProgram(const VertexLayout& layout, std::uint64_t layoutVersi
   const DWORD vertexMode = rs[D3DRS_FOGVERTEXMODE];
   const bool flat = rs[D3DRS_SHADEMODE] == D3DSHADE_FLAT && !vertexShader_ && !pixelShader_;
   if (vertexShader_) {
-    key.vertexShader = &vertexShader_->code();
+    key.vertexShader = vertexShader_->code().id;
   } else {
     FFVertexKey& v = key.ffVertex;
     v.pretransformed = layout.pretransformed;
     v.hasPointSize = layout.hasPointSize;
     v.points = points;
-    v.pointScale = rs[D3DRS_POINTSCALEENABLE] != 0;
+    v.pointScale = points && rs[D3DRS_POINTSCALEENABLE] != 0;
     if (fog && (tableMode == D3DFOG_NONE || tableMode > D3DFOG_LINEAR)) {
       if (layout.pretransformed || vertexMode == D3DFOG_NONE || vertexMode > D3DFOG_LINEAR)
         v.fog = FogSource::Specular;  // the application's own factor, in specular alpha
       else
         v.fog = static_cast<FogSource>(vertexMode);
     }
-    v.rangeFog = rs[D3DRS_RANGEFOGENABLE] != 0;
+    v.rangeFog = v.fog != FogSource::None && rs[D3DRS_RANGEFOGENABLE] != 0;
     v.flat = flat;
   }
   if (pixelShader_) {
-    key.pixelShader = &pixelShader_->code();
+    key.pixelShader = pixelShader_->code().id;
   } else {
     FFPixelKey& p = key.ffPixel;
     int count = 0;
@@ -203,91 +207,136 @@ void Device::selectProgram(const VertexLayout& layout, std::uint64_t layoutVersi
       st.texcoordIndex = static_cast<std::uint8_t>(ts[D3DTSS_TEXCOORDINDEX] & 7);
       BaseTextureImpl* texture = textureImpl(textures_[count]);
       st.texture = !texture || !texture->valid() ? 0 : texture->target() == GL_TEXTURE_CUBE_MAP ? 2 : 1;
+      normalizeStage(&st);
     }
     p.stageCount = static_cast<std::uint8_t>(count);
-    p.alphaFunc = rs[D3DRS_ALPHATESTENABLE] ? static_cast<std::uint8_t>(rs[D3DRS_ALPHAFUNC]) : 0;
+    // Alpha testing against ALWAYS passes every pixel, as no test does.
+    const DWORD alphaFunc = rs[D3DRS_ALPHATESTENABLE] ? rs[D3DRS_ALPHAFUNC] : D3DCMP_ALWAYS;
+    p.alphaFunc = alphaFunc == D3DCMP_ALWAYS ? 0 : static_cast<std::uint8_t>(alphaFunc);
     if (fog) {
-      if (tableMode >= D3DFOG_EXP && tableMode <= D3DFOG_LINEAR)
+      if (tableMode >= D3DFOG_EXP && tableMode <= D3DFOG_LINEAR) {
         p.fog = tableMode == D3DFOG_EXP ? PixelFog::TableExp
                 : tableMode == D3DFOG_EXP2 ? PixelFog::TableExp2 : PixelFog::TableLinear;
-      else if (!vertexShader_)
+        p.fogUsesW = !isAffine(projection_);
+      } else if (!vertexShader_) {
         p.fog = PixelFog::Vertex;
+      }
       // A shader's vertex part writes no fog factor; its pixels are not fogged.
     }
-    p.fogUsesW = !isAffine(projection_);
     p.specularAdd = rs[D3DRS_SPECULARENABLE] != 0;
     p.pointSprite = points && rs[D3DRS_POINTSPRITEENABLE] != 0;
     p.flat = flat;
     p.available = vertexShader_ ? availableFrom(vertexShader_->code().program) : 0xFFFF;
   }
-  program_ = programs_.get(key);
-  boundProgram_ = ~0u;  // linking may have changed the current program
+  // Most changes that mark the program dirty (a material bound and
+  // unbound, a state set back) come back to the program in use: keep it.
+  if (!program_ || !(key == programKey_)) {
+    program_ = programs_.get(key, vertexShader_ ? &vertexShader_->code() : nullptr,
+                             pixelShader_ ? &pixelShader_->code() : nullptr, gl());
+    programKey_ = key;
+    texturesDirty_ = true;  // the units it samples may differ
+    rasterDirty_ = true;    // so may the source of the point size
+  }
+  if (points != lastDrawPoints_) rasterDirty_ = true;
   programDirty_ = false;
   lastDrawPoints_ = points;
-  programLayoutVersion_ = layoutVersion;
+  programLayout_ = layoutId;
 }
+
+namespace {
+
+// Sends a uniform's value when it differs from the one it holds.
+void sendVec4(CachedUniform& u, const float* v, int count = 1) {
+  if (u.location < 0) return;
+  const std::size_t bytes = 4 * sizeof(float) * static_cast<std::size_t>(count);
+  if (u.known && std::memcmp(u.value, v, bytes) == 0) return;
+  std::memcpy(u.value, v, bytes);
+  u.known = true;
+  glUniform4fv(u.location, count, v);
+}
+
+void sendVec4(CachedUniform& u, float x, float y, float z, float w) {
+  const float v[4] = {x, y, z, w};
+  sendVec4(u, v);
+}
+
+void sendMatrix(CachedUniform& u, const D3DMATRIX& m) {
+  if (u.location < 0) return;
+  if (u.known && std::memcmp(u.value, &m._11, sizeof m) == 0) return;
+  std::memcpy(u.value, &m._11, sizeof m);
+  u.known = true;
+  // A D3D row-vector matrix read column-major is its transpose: M^T * v = v * M.
+  glUniformMatrix4fv(u.location, 1, GL_FALSE, &m._11);
+}
+
+// Uploads the registers a program reads when they differ from its copy.
+void sendRegisters(GLint location, int count, const float (*registers)[4], std::vector<float>& uploaded) {
+  if (location < 0 || count <= 0) return;
+  const std::size_t floats = 4 * static_cast<std::size_t>(count);
+  if (uploaded.size() == floats && std::memcmp(uploaded.data(), registers, floats * sizeof(float)) == 0) return;
+  uploaded.assign(&registers[0][0], &registers[0][0] + floats);
+  glUniform4fv(location, count, &registers[0][0]);
+}
+
+}  // namespace
 
 void Device::uploadUniforms(LinkedProgram* p) {
   if (p->stateGeneration != stateGeneration_) {
     p->stateGeneration = stateGeneration_;
     const DWORD* rs = renderStates_;
     const float vw = static_cast<float>(viewport_.Width), vh = static_cast<float>(viewport_.Height);
-    // Just under half a pixel right and down, Direct3D's row order (y flip).
+    // Just under half a pixel right and down, and y flipped into Direct3D's
+    // row order except on the window's own framebuffer.
     constexpr float kCentre = 63.0f / 64.0f;
-    if (p->clipAdjust >= 0) glUniform4f(p->clipAdjust, kCentre / vw, -kCentre / vh, -1.0f, 0.0f);
-    // Rows run top-down on every target, as Direct3D's screen y: ddy needs no sign change.
-    if (p->pixelAdjust >= 0) glUniform4f(p->pixelAdjust, 1.0f, 0.0f, 0.0f, 0.0f);
-    if (p->alphaTest >= 0)
-      glUniform4f(p->alphaTest, rs[D3DRS_ALPHATESTENABLE] ? static_cast<float>(rs[D3DRS_ALPHAFUNC]) : 0.0f,
-                  static_cast<float>(rs[D3DRS_ALPHAREF] & 0xFF), 0.0f, 0.0f);
-    if (p->worldView >= 0) {
+    const float flip = target_.bottomUp ? 1.0f : -1.0f;
+    sendVec4(p->clipAdjust, kCentre / vw, -kCentre / vh, flip, 0.0f);
+    // Rows that run top-down, as Direct3D's screen y does, leave ddy's sign as it is.
+    sendVec4(p->pixelAdjust, -flip, 0.0f, 0.0f, 0.0f);
+    sendVec4(p->alphaTest, rs[D3DRS_ALPHATESTENABLE] ? static_cast<float>(rs[D3DRS_ALPHAFUNC]) : 0.0f,
+             static_cast<float>(rs[D3DRS_ALPHAREF] & 0xFF), 0.0f, 0.0f);
+    if (p->worldView.location >= 0) {
       D3DMATRIX worldView;
       multiply(world_, view_, &worldView);
-      // A D3D row-vector matrix read column-major is its transpose: M^T * v = v * M.
-      glUniformMatrix4fv(p->worldView, 1, GL_FALSE, &worldView._11);
+      sendMatrix(p->worldView, worldView);
     }
-    if (p->projection >= 0) glUniformMatrix4fv(p->projection, 1, GL_FALSE, &projection_._11);
-    if (p->viewport >= 0)
-      glUniform4f(p->viewport, static_cast<float>(viewport_.X), static_cast<float>(viewport_.Y), vw, vh);
-    if (p->depthRange >= 0) glUniform4f(p->depthRange, viewport_.MinZ, viewport_.MaxZ, 0.0f, 0.0f);
-    if (p->fog >= 0) {
+    sendMatrix(p->projection, projection_);
+    sendVec4(p->viewport, static_cast<float>(viewport_.X), static_cast<float>(viewport_.Y), vw, vh);
+    sendVec4(p->depthRange, viewport_.MinZ, viewport_.MaxZ, 0.0f, 0.0f);
+    if (p->fog.location >= 0) {
       const float start = floatOf(rs[D3DRS_FOGSTART]), end = floatOf(rs[D3DRS_FOGEND]);
       // Equal start and end would divide by zero: the factor becomes a step at the end.
       const float inverse = end != start ? 1.0f / (end - start) : 1e30f;
-      glUniform4f(p->fog, start, end, floatOf(rs[D3DRS_FOGDENSITY]), inverse);
+      sendVec4(p->fog, start, end, floatOf(rs[D3DRS_FOGDENSITY]), inverse);
     }
-    if (p->point >= 0) {
+    if (p->point.location >= 0) {
       const float minSize = std::max(0.0f, floatOf(rs[D3DRS_POINTSIZE_MIN]));
       float maxSize = std::min(floatOf(rs[D3DRS_POINTSIZE_MAX]), maxPointSize_);
       maxSize = std::max(maxSize, std::min(minSize, maxPointSize_));
-      glUniform4f(p->point, floatOf(rs[D3DRS_POINTSIZE]), minSize, maxSize, vh);
+      sendVec4(p->point, floatOf(rs[D3DRS_POINTSIZE]), minSize, maxSize, vh);
     }
-    if (p->pointScale >= 0)
-      glUniform4f(p->pointScale, floatOf(rs[D3DRS_POINTSCALE_A]), floatOf(rs[D3DRS_POINTSCALE_B]),
-                  floatOf(rs[D3DRS_POINTSCALE_C]), 0.0f);
+    sendVec4(p->pointScale, floatOf(rs[D3DRS_POINTSCALE_A]), floatOf(rs[D3DRS_POINTSCALE_B]),
+             floatOf(rs[D3DRS_POINTSCALE_C]), 0.0f);
     float color[4];
-    if (p->tfactor >= 0) {
-      colorOf(rs[D3DRS_TEXTUREFACTOR], color);
-      glUniform4fv(p->tfactor, 1, color);
-    }
-    if (p->fogColor >= 0) {
-      colorOf(rs[D3DRS_FOGCOLOR], color);
-      glUniform4fv(p->fogColor, 1, color);
-    }
-    if (p->alphaRef >= 0) glUniform4f(p->alphaRef, static_cast<float>(rs[D3DRS_ALPHAREF] & 0xFF), 0, 0, 0);
-    if (p->stageConstants >= 0) {
+    colorOf(rs[D3DRS_TEXTUREFACTOR], color);
+    sendVec4(p->tfactor, color);
+    colorOf(rs[D3DRS_FOGCOLOR], color);
+    sendVec4(p->fogColor, color);
+    sendVec4(p->alphaRef, static_cast<float>(rs[D3DRS_ALPHAREF] & 0xFF), 0, 0, 0);
+    if (p->stageConstants.location >= 0) {
       float constants[kMaxStages][4];
       for (int i = 0; i < kMaxStages; ++i) colorOf(stageStates_[i][D3DTSS_CONSTANT], constants[i]);
-      glUniform4fv(p->stageConstants, kMaxStages, &constants[0][0]);
+      sendVec4(p->stageConstants, &constants[0][0], kMaxStages);
     }
   }
-  if (p->vertexRegisters >= 0 && p->vertexConstantGeneration != vertexConstantGeneration_) {
+  if (p->vertexConstantGeneration != vertexConstantGeneration_) {
     p->vertexConstantGeneration = vertexConstantGeneration_;
-    glUniform4fv(p->vertexRegisters, std::min(p->vertexRegisterCount, kVertexRegisters), &vertexConstants_[0][0]);
+    sendRegisters(p->vertexRegisters, std::min(p->vertexRegisterCount, kVertexRegisters), vertexConstants_,
+                  p->vertexUploaded);
   }
-  if (p->pixelRegisters >= 0 && p->pixelConstantGeneration != pixelConstantGeneration_) {
+  if (p->pixelConstantGeneration != pixelConstantGeneration_) {
     p->pixelConstantGeneration = pixelConstantGeneration_;
-    glUniform4fv(p->pixelRegisters, std::min(p->pixelRegisterCount, kPixelRegisters), &pixelConstants_[0][0]);
+    sendRegisters(p->pixelRegisters, std::min(p->pixelRegisterCount, kPixelRegisters), pixelConstants_,
+                  p->pixelUploaded);
   }
 }
 
@@ -295,20 +344,23 @@ void Device::uploadUniforms(LinkedProgram* p) {
 
 void Device::applyRasterState(bool points) {
   const DWORD* rs = renderStates_;
-  glViewport(static_cast<GLint>(viewport_.X), static_cast<GLint>(viewport_.Y),
-             static_cast<GLsizei>(viewport_.Width), static_cast<GLsizei>(viewport_.Height));
-  glDepthRange(viewport_.MinZ, viewport_.MaxZ);
+  GLState& state = gl();
+  const GLint viewportY = target_.bottomUp
+                              ? static_cast<GLint>(target_.height) - static_cast<GLint>(viewport_.Y + viewport_.Height)
+                              : static_cast<GLint>(viewport_.Y);
+  state.viewport(static_cast<GLint>(viewport_.X), viewportY, static_cast<GLsizei>(viewport_.Width),
+                 static_cast<GLsizei>(viewport_.Height));
+  state.depthRange(viewport_.MinZ, viewport_.MaxZ);
 
-  if (rs[D3DRS_ZENABLE] != D3DZB_FALSE) {
-    glEnable(GL_DEPTH_TEST);
-    glDepthFunc(compareFunc(rs[D3DRS_ZFUNC]));
-  } else {
-    glDisable(GL_DEPTH_TEST);  // no test and no depth writes, as in Direct3D
-  }
-  glDepthMask(rs[D3DRS_ZWRITEENABLE] ? GL_TRUE : GL_FALSE);
+  // Without the depth test nothing is written to depth either, as in Direct3D.
+  const bool depthTest = rs[D3DRS_ZENABLE] != D3DZB_FALSE;
+  state.enable(GLState::DepthTest, depthTest);
+  if (depthTest) state.depthFunc(compareFunc(rs[D3DRS_ZFUNC]));
+  state.depthMask(rs[D3DRS_ZWRITEENABLE] != 0);
 
-  if (rs[D3DRS_ALPHABLENDENABLE]) {
-    glEnable(GL_BLEND);
+  const bool blend = rs[D3DRS_ALPHABLENDENABLE] != 0;
+  state.enable(GLState::Blend, blend);
+  if (blend) {
     GLenum src = blendFactor(rs[D3DRS_SRCBLEND], true), dst = blendFactor(rs[D3DRS_DESTBLEND], false);
     if (rs[D3DRS_SRCBLEND] == 12 || rs[D3DRS_SRCBLEND] == 13) {  // the "both" factors set the destination too
       src = blendFactor(rs[D3DRS_SRCBLEND], true);
@@ -321,60 +373,50 @@ void Device::applyRasterState(bool points) {
       dstAlpha = blendFactor(rs[D3DRS_DESTBLENDALPHA], false);
       equationAlpha = blendEquation(rs[D3DRS_BLENDOPALPHA]);
     }
-    glBlendFuncSeparate(src, dst, srcAlpha, dstAlpha);
-    glBlendEquationSeparate(equation, equationAlpha);
-    float factor[4];
-    colorOf(rs[193], factor);  // D3DRS_BLENDFACTOR
-    glBlendColor(factor[0], factor[1], factor[2], factor[3]);
-  } else {
-    glDisable(GL_BLEND);
+    state.blendFunc(src, dst, srcAlpha, dstAlpha);
+    state.blendEquation(equation, equationAlpha);
+    auto usesConstant = [](GLenum f) { return f == GL_CONSTANT_COLOR || f == GL_ONE_MINUS_CONSTANT_COLOR; };
+    if (usesConstant(src) || usesConstant(dst) || usesConstant(srcAlpha) || usesConstant(dstAlpha)) {
+      std::array<float, 4> factor;
+      colorOf(rs[193], factor.data());  // D3DRS_BLENDFACTOR
+      state.blendColor(factor);
+    }
   }
 
   // Targets are drawn with y flipped, which turns Direct3D's clockwise into
   // OpenGL's counter-clockwise: CULL_CCW culls what OpenGL sees as clockwise.
-  switch (rs[D3DRS_CULLMODE]) {
-    case D3DCULL_CW:
-      glEnable(GL_CULL_FACE);
-      glCullFace(GL_BACK);
-      glFrontFace(GL_CW);
-      break;
-    case D3DCULL_CCW:
-      glEnable(GL_CULL_FACE);
-      glCullFace(GL_BACK);
-      glFrontFace(GL_CCW);
-      break;
-    default:
-      glDisable(GL_CULL_FACE);
-      break;
+  // The window's framebuffer is not flipped, and the windings stay.
+  const DWORD cull = rs[D3DRS_CULLMODE];
+  state.enable(GLState::CullFace, cull == D3DCULL_CW || cull == D3DCULL_CCW);
+  if (cull == D3DCULL_CW || cull == D3DCULL_CCW) {
+    state.cullFace(GL_BACK);
+    state.frontFace((cull == D3DCULL_CW) != target_.bottomUp ? GL_CW : GL_CCW);
   }
 
   const DWORD mask = rs[D3DRS_COLORWRITEENABLE];
-  glColorMask((mask & 1) != 0, (mask & 2) != 0, (mask & 4) != 0, (mask & 8) != 0);
-  glPolygonMode(GL_FRONT_AND_BACK, rs[D3DRS_FILLMODE] == D3DFILL_WIREFRAME ? GL_LINE
-                                   : rs[D3DRS_FILLMODE] == D3DFILL_POINT   ? GL_POINT
-                                                                           : GL_FILL);
+  state.colorMask((mask & 1) != 0, (mask & 2) != 0, (mask & 4) != 0, (mask & 8) != 0);
+  const DWORD fill = rs[D3DRS_FILLMODE];
+  state.polygonMode(fill == D3DFILL_WIREFRAME ? GL_LINE : fill == D3DFILL_POINT ? GL_POINT : GL_FILL);
   const float bias = floatOf(rs[D3DRS_DEPTHBIAS]), slope = floatOf(rs[D3DRS_SLOPESCALEDEPTHBIAS]);
-  if (bias != 0.0f || slope != 0.0f) {
-    glEnable(GL_POLYGON_OFFSET_FILL);
-    glEnable(GL_POLYGON_OFFSET_LINE);
-    glEnable(GL_POLYGON_OFFSET_POINT);
-    glPolygonOffset(slope, bias * 65535.0f);  // Direct3D's bias is in depth units of the range 0..1
-  } else {
-    glDisable(GL_POLYGON_OFFSET_FILL);
-    glDisable(GL_POLYGON_OFFSET_LINE);
-    glDisable(GL_POLYGON_OFFSET_POINT);
-  }
-  if (rs[D3DRS_MULTISAMPLEANTIALIAS]) glEnable(GL_MULTISAMPLE);
-  else glDisable(GL_MULTISAMPLE);
+  const bool offset = bias != 0.0f || slope != 0.0f;
+  state.enable(GLState::PolygonOffsetFill, offset);
+  state.enable(GLState::PolygonOffsetLine, offset);
+  state.enable(GLState::PolygonOffsetPoint, offset);
+  if (offset) state.polygonOffset(slope, bias * 65535.0f);  // Direct3D's bias is in depth units of the range 0..1
+  state.enable(GLState::Multisample, rs[D3DRS_MULTISAMPLEANTIALIAS] != 0);
 
-  // The fixed-function vertex part computes the point size; a shader's
-  // vertex part does not, and gets D3DRS_POINTSIZE in pixels.
-  if (points && program_ && program_->fixedVertex) {
-    glEnable(GL_PROGRAM_POINT_SIZE);
-  } else {
-    glDisable(GL_PROGRAM_POINT_SIZE);
-    const float size = floatOf(rs[D3DRS_POINTSIZE]);
-    glPointSize(std::clamp(std::isfinite(size) ? size : 1.0f, 1.0f, maxPointSize_));
+  // The point size matters only to points (and to triangles drawn as
+  // points). The fixed-function vertex part computes it; a shader's vertex
+  // part does not, and gets D3DRS_POINTSIZE in pixels.
+  if (points || fill == D3DFILL_POINT) {
+    // Sprite texture coordinates start (v = 0) at the top of the picture.
+    state.pointSpriteOrigin(target_.bottomUp ? GL_UPPER_LEFT : GL_LOWER_LEFT);
+    const bool programSize = points && program_ && program_->fixedVertex;
+    state.enable(GLState::ProgramPointSize, programSize);
+    if (!programSize) {
+      const float size = floatOf(rs[D3DRS_POINTSIZE]);
+      state.pointSize(std::clamp(std::isfinite(size) ? size : 1.0f, 1.0f, maxPointSize_));
+    }
   }
   rasterDirty_ = false;
 }
@@ -382,93 +424,118 @@ void Device::applyRasterState(bool points) {
 void Device::applySampler(int unit) {
   const DWORD* ss = samplerStates_[unit];
   const GLuint s = samplers_[unit];
-  glSamplerParameteri(s, GL_TEXTURE_WRAP_S, static_cast<GLint>(addressMode(ss[D3DSAMP_ADDRESSU])));
-  glSamplerParameteri(s, GL_TEXTURE_WRAP_T, static_cast<GLint>(addressMode(ss[D3DSAMP_ADDRESSV])));
-  glSamplerParameteri(s, GL_TEXTURE_WRAP_R, static_cast<GLint>(addressMode(ss[D3DSAMP_ADDRESSW])));
-  float border[4];
-  colorOf(ss[D3DSAMP_BORDERCOLOR], border);
-  glSamplerParameterfv(s, GL_TEXTURE_BORDER_COLOR, border);
+  SamplerShadow& applied = appliedSamplers_[unit];
+  auto parameter = [&](GLenum name, GLint& shadow, GLint value) {
+    if (applied.known && shadow == value) return;
+    shadow = value;
+    glSamplerParameteri(s, name, value);
+  };
+  auto parameterf = [&](GLenum name, float& shadow, float value) {
+    if (applied.known && shadow == value) return;
+    shadow = value;
+    glSamplerParameterf(s, name, value);
+  };
+  parameter(GL_TEXTURE_WRAP_S, applied.wrapS, static_cast<GLint>(addressMode(ss[D3DSAMP_ADDRESSU])));
+  parameter(GL_TEXTURE_WRAP_T, applied.wrapT, static_cast<GLint>(addressMode(ss[D3DSAMP_ADDRESSV])));
+  parameter(GL_TEXTURE_WRAP_R, applied.wrapR, static_cast<GLint>(addressMode(ss[D3DSAMP_ADDRESSW])));
+  std::array<float, 4> border;
+  colorOf(ss[D3DSAMP_BORDERCOLOR], border.data());
+  if (!applied.known || applied.border != border) {
+    applied.border = border;
+    glSamplerParameterfv(s, GL_TEXTURE_BORDER_COLOR, border.data());
+  }
   const DWORD mag = ss[D3DSAMP_MAGFILTER], min = ss[D3DSAMP_MINFILTER], mip = ss[D3DSAMP_MIPFILTER];
-  glSamplerParameteri(s, GL_TEXTURE_MAG_FILTER, mag == D3DTEXF_POINT || mag == D3DTEXF_NONE ? GL_NEAREST : GL_LINEAR);
+  parameter(GL_TEXTURE_MAG_FILTER, applied.magFilter,
+            mag == D3DTEXF_POINT || mag == D3DTEXF_NONE ? GL_NEAREST : GL_LINEAR);
   const bool linearMin = !(min == D3DTEXF_POINT || min == D3DTEXF_NONE);
   GLenum minFilter;
   if (mip == D3DTEXF_NONE) minFilter = linearMin ? GL_LINEAR : GL_NEAREST;
   else if (mip == D3DTEXF_POINT) minFilter = linearMin ? GL_LINEAR_MIPMAP_NEAREST : GL_NEAREST_MIPMAP_NEAREST;
   else minFilter = linearMin ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_LINEAR;
-  glSamplerParameteri(s, GL_TEXTURE_MIN_FILTER, static_cast<GLint>(minFilter));
-  glSamplerParameterf(s, GL_TEXTURE_LOD_BIAS, floatOf(ss[D3DSAMP_MIPMAPLODBIAS]));
-  glSamplerParameterf(s, GL_TEXTURE_MIN_LOD, static_cast<float>(ss[D3DSAMP_MAXMIPLEVEL]));
+  parameter(GL_TEXTURE_MIN_FILTER, applied.minFilter, static_cast<GLint>(minFilter));
+  parameterf(GL_TEXTURE_LOD_BIAS, applied.lodBias, floatOf(ss[D3DSAMP_MIPMAPLODBIAS]));
+  parameterf(GL_TEXTURE_MIN_LOD, applied.minLod, static_cast<float>(ss[D3DSAMP_MAXMIPLEVEL]));
   if (maxAnisotropy_ > 1.0f) {
     // Anisotropy applies only when a filter asks for it.
     const bool anisotropic = min == D3DTEXF_ANISOTROPIC || mag == D3DTEXF_ANISOTROPIC;
     const float amount = anisotropic ? std::clamp(static_cast<float>(ss[D3DSAMP_MAXANISOTROPY]), 1.0f, maxAnisotropy_)
                                      : 1.0f;
-    glSamplerParameterf(s, GL_TEXTURE_MAX_ANISOTROPY_EXT, amount);
+    parameterf(GL_TEXTURE_MAX_ANISOTROPY_EXT, applied.anisotropy, amount);
   }
+  applied.known = true;
   samplerDirty_[unit] = false;
 }
 
 void Device::applyTextures() {
+  // Only the units the program samples: what other units hold cannot show.
+  const std::uint16_t units = program_ ? program_->samplerUnits : 0;
   for (int unit = 0; unit < kMaxSamplers; ++unit) {
+    if (!(units & (1u << unit))) continue;
     BaseTextureImpl* texture = textureImpl(textures_[unit]);
     const GLuint name = texture && texture->valid() ? texture->name() : 0;
-    const GLenum target = texture ? texture->target() : GL_TEXTURE_2D;
-    if (boundTextures_[unit] != name || boundTargets_[unit] != target) {
-      glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(unit));
-      if (boundTargets_[unit] && boundTargets_[unit] != target) glBindTexture(boundTargets_[unit], 0);
-      glBindTexture(target, name);
-      boundTextures_[unit] = name;
-      boundTargets_[unit] = target;
-    }
+    gl().bindTexture(unit, texture ? texture->target() : GL_TEXTURE_2D, name);
     if (samplerDirty_[unit]) applySampler(unit);
   }
   texturesDirty_ = false;
 }
 
-void Device::bindVertexSource(const VertexLayout& layout, const DrawSource& source) {
-  if (sourceShadow_.buffer == source.buffer && sourceShadow_.offset == source.offset &&
-      sourceShadow_.stride == source.stride && sourceShadow_.layout == layout)
-    return;
-  glBindBuffer(GL_ARRAY_BUFFER, source.buffer);
-  bool enabled[kLocationCount] = {};
-  for (const VertexAttribute& a : layout.attributes) {
+std::size_t Device::VertexArrayKeyHash::operator()(const VertexArrayKey& key) const noexcept {
+  std::size_t h = key.layout;
+  h = h * 0x9E3779B97F4A7C15ull + key.buffer;
+  h = h * 0x9E3779B97F4A7C15ull + static_cast<std::size_t>(key.stride);
+  h = h * 0x9E3779B97F4A7C15ull + key.offset;
+  return h ^ (h >> 29);
+}
+
+Device::VertexArray* Device::bindVertexSource(std::uint32_t layoutId, const DrawSource& source) {
+  auto [entry, created] = vertexArrays_.try_emplace(VertexArrayKey{layoutId, source.buffer, source.stride, source.offset});
+  VertexArray& vertexArray = entry->second;
+  if (!created) {
+    gl().bindVertexArray(vertexArray.name);
+    return &vertexArray;
+  }
+  // Locations the layout does not feed stay disabled and read the
+  // context's constant attribute values.
+  glGenVertexArrays(1, &vertexArray.name);
+  gl().bindVertexArray(vertexArray.name);
+  gl().bindArrayBuffer(source.buffer);
+  for (const VertexAttribute& a : layouts_[layoutId - 1].attributes) {
     if (a.location < 0 || a.location >= kLocationCount) continue;
-    enabled[a.location] = true;
     glVertexAttribPointer(static_cast<GLuint>(a.location), a.components, a.type, a.normalized ? GL_TRUE : GL_FALSE,
                           source.stride,
                           reinterpret_cast<const void*>(static_cast<std::uintptr_t>(source.offset + a.offset)));
+    glEnableVertexAttribArray(static_cast<GLuint>(a.location));
   }
-  for (int location = 0; location < kLocationCount; ++location) {
-    if (enabled[location]) glEnableVertexAttribArray(static_cast<GLuint>(location));
-    else glDisableVertexAttribArray(static_cast<GLuint>(location));
-  }
-  sourceShadow_.buffer = source.buffer;
-  sourceShadow_.offset = source.offset;
-  sourceShadow_.stride = source.stride;
-  sourceShadow_.layout = layout;
+  return &vertexArray;
 }
 
-bool Device::prepareDraw(const VertexLayout& layout, std::uint64_t layoutVersion, D3DPRIMITIVETYPE type,
-                         const DrawSource& source) {
+void Device::forgetBuffer(GLuint buffer) {
+  if (!makeCurrent()) return;
+  flush();
+  for (auto it = vertexArrays_.begin(); it != vertexArrays_.end();) {
+    if (it->second.elements == buffer) it->second.elements = 0;
+    if (it->first.buffer == buffer) {
+      glDeleteVertexArrays(1, &it->second.name);
+      gl().vertexArrayDeleted(it->second.name);
+      it = vertexArrays_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  gl().bufferDeleted(buffer);
+}
+
+Device::VertexArray* Device::prepareDraw(std::uint32_t layoutId, D3DPRIMITIVETYPE type, const DrawSource& source) {
   const bool points = type == D3DPT_POINTLIST;
-  if (boundFramebuffer_ != target_.framebuffer) {
-    glBindFramebuffer(GL_FRAMEBUFFER, target_.framebuffer);
-    boundFramebuffer_ = target_.framebuffer;
-  }
-  if (programDirty_ || !program_ || points != lastDrawPoints_ || layoutVersion != programLayoutVersion_) {
-    selectProgram(layout, layoutVersion, points);
-    rasterDirty_ = true;  // the point-size source depends on the program
-  }
-  if (!program_ || !program_->ok) return false;
-  if (boundProgram_ != program_->program) {
-    glUseProgram(program_->program);
-    boundProgram_ = program_->program;
-  }
+  gl().bindFramebuffer(GL_DRAW_FRAMEBUFFER, target_.framebuffer);
+  if (programDirty_ || !program_ || points != lastDrawPoints_ || layoutId != programLayout_)
+    selectProgram(layouts_[layoutId - 1], layoutId, points);
+  if (!program_ || !program_->ok) return nullptr;
+  gl().useProgram(program_->program);
   uploadUniforms(program_);
   if (rasterDirty_) applyRasterState(points);
   if (texturesDirty_) applyTextures();
-  bindVertexSource(layout, source);
-  return true;
+  return bindVertexSource(layoutId, source);
 }
 
 // ---- streaming and batching ---------------------------------------------------------------
@@ -477,14 +544,13 @@ std::size_t Device::streamUpload(const std::uint8_t* data, std::size_t bytes, in
   // Whole vertices from offset 0, so that attribute pointers stay put and
   // only the first vertex changes from draw to draw.
   std::size_t position = (streamPosition_ + stride - 1) / stride * stride;
-  glBindBuffer(GL_ARRAY_BUFFER, streamBuffer_);
+  gl().bindArrayBuffer(streamBuffer_);
   if (position + bytes > streamCapacity_) {
     streamCapacity_ = std::max<std::size_t>(streamCapacity_, std::max<std::size_t>(4u << 20, 2 * bytes));
     glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(streamCapacity_), nullptr, GL_STREAM_DRAW);  // orphan
     position = 0;
   }
   glBufferSubData(GL_ARRAY_BUFFER, static_cast<GLintptr>(position), static_cast<GLsizeiptr>(bytes), data);
-  sourceShadow_.buffer = ~0u;  // the array-buffer binding moved
   streamPosition_ = position + bytes;
   return position / stride;
 }
@@ -503,7 +569,7 @@ void Device::submitBatch() {
                                 : kind == Batch::Lines ? D3DPT_LINELIST
                                                        : D3DPT_TRIANGLELIST;
   DrawSource source{streamBuffer_, 0, stride};
-  if (prepareDraw(batchLayout_, batchLayoutVersion_, type, source)) {
+  if (prepareDraw(batchLayout_, type, source)) {
     glDrawArrays(glMode(type), static_cast<GLint>(first), static_cast<GLsizei>(count));
     countGLDraw();
   }
@@ -539,12 +605,9 @@ HRESULT Device::drawUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const std::ui
                      : type == D3DPT_LINELIST || type == D3DPT_LINESTRIP ? Batch::Lines
                                                                              : Batch::Triangles;
   if (batch_ != Batch::None &&
-      (batch_ != kind || batchStride_ != static_cast<int>(stride) || batchLayoutVersion_ != layoutVersion_))
+      (batch_ != kind || batchStride_ != static_cast<int>(stride) || batchLayout_ != layoutId_))
     submitBatch();
-  if (batch_ == Batch::None) {
-    batchLayout_ = layout_;
-    batchLayoutVersion_ = layoutVersion_;
-  }
+  if (batch_ == Batch::None) batchLayout_ = layoutId_;
   const std::size_t s = stride;
   auto append = [&](std::size_t vertex) {
     const std::uint8_t* v = data + vertex * s;
@@ -599,9 +662,12 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT prim
   const std::uint64_t end = streamOffset_ + (static_cast<std::uint64_t>(startVertex) + count - 1) * streamStride_ +
                             static_cast<std::uint64_t>(layout.size);
   if (end > stream_->length()) return D3DERR_INVALIDCALL;  // would read past the buffer
-  DrawSource source{stream_->name(), streamOffset_, static_cast<int>(streamStride_)};
-  if (prepareDraw(layout, layoutVersion_, type, source)) {
-    glDrawArrays(glMode(type), static_cast<GLint>(startVertex), static_cast<GLsizei>(count));
+  // Whole strides of the offset move the first vertex instead, so that one
+  // vertex array serves every offset into a buffer.
+  const UINT skipped = streamOffset_ / streamStride_;
+  DrawSource source{stream_->name(), streamOffset_ % streamStride_, static_cast<int>(streamStride_)};
+  if (prepareDraw(layoutId_, type, source)) {
+    glDrawArrays(glMode(type), static_cast<GLint>(startVertex + skipped), static_cast<GLsizei>(count));
     countGLDraw();
   }
   return D3D_OK;
@@ -627,16 +693,18 @@ HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertexIndex,
                                                 static_cast<std::uint64_t>(layout.size) >
                                             stream_->length()))
     return D3DERR_INVALIDCALL;
-  DrawSource source{stream_->name(), streamOffset_, static_cast<int>(streamStride_)};
-  if (!prepareDraw(layout, layoutVersion_, type, source)) return D3D_OK;
-  if (boundElements_ != indices_->name()) {
+  const UINT skipped = streamOffset_ / streamStride_;
+  DrawSource source{stream_->name(), streamOffset_ % streamStride_, static_cast<int>(streamStride_)};
+  VertexArray* vertexArray = prepareDraw(layoutId_, type, source);
+  if (!vertexArray) return D3D_OK;
+  if (vertexArray->elements != indices_->name()) {
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indices_->name());
-    boundElements_ = indices_->name();
+    vertexArray->elements = indices_->name();
   }
   glDrawElementsBaseVertex(glMode(type), static_cast<GLsizei>(count),
                            indexSize == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,
                            reinterpret_cast<const void*>(static_cast<std::uintptr_t>(startIndex * indexSize)),
-                           baseVertexIndex);
+                           baseVertexIndex + static_cast<INT>(skipped));
   countGLDraw();
   return D3D_OK;
 }

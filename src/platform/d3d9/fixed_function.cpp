@@ -99,7 +99,41 @@ std::string compareExpression(std::uint8_t func, const std::string& value, const
   }
 }
 
+// Which of arg0, arg1 and arg2 an operation reads (bits 0, 1, 2).
+unsigned argumentsRead(std::uint8_t op) {
+  switch (op) {
+    case D3DTOP_SELECTARG1: return 2;
+    case D3DTOP_SELECTARG2: return 4;
+    case kOpMultiplyAdd:
+    case kOpLerp: return 7;
+    default: return 6;
+  }
+}
+
 }  // namespace
+
+bool stageReadsTexture(const FFStage& st) {
+  return usesTexture(st.colorArg0) || usesTexture(st.colorArg1) || usesTexture(st.colorArg2) ||
+         usesTexture(st.alphaArg0) || usesTexture(st.alphaArg1) || usesTexture(st.alphaArg2) ||
+         opUsesTextureAlpha(st.colorOp) || opUsesTextureAlpha(st.alphaOp);
+}
+
+void normalizeStage(FFStage* st) {
+  const unsigned color = argumentsRead(st->colorOp);
+  if (!(color & 1)) st->colorArg0 = 0;
+  if (!(color & 2)) st->colorArg1 = 0;
+  if (!(color & 4)) st->colorArg2 = 0;
+  // The dot product fills alpha too; a disabled alpha operation keeps the
+  // current alpha. Either way the alpha arguments go unread.
+  const bool alphaUnread = st->colorOp == kOpDotProduct3 || st->alphaOp == D3DTOP_DISABLE;
+  if (st->colorOp == kOpDotProduct3) st->alphaOp = 0;
+  const unsigned alpha = alphaUnread ? 0 : argumentsRead(st->alphaOp);
+  if (!(alpha & 1)) st->alphaArg0 = 0;
+  if (!(alpha & 2)) st->alphaArg1 = 0;
+  if (!(alpha & 4)) st->alphaArg2 = 0;
+  if (!stageReadsTexture(*st)) st->texture = 0;
+  if (st->texture == 0) st->texcoordIndex = 0;
+}
 
 std::string generateFixedVertexShader(const FFVertexKey& key) {
   std::string s;
@@ -207,10 +241,7 @@ std::string generateFixedPixelShader(const FFPixelKey& key) {
     const FFStage& st = key.stages[i];
     const std::string n = std::to_string(i);
     const std::string tex = "tex" + n;
-    const bool needsTexture = usesTexture(st.colorArg0) || usesTexture(st.colorArg1) || usesTexture(st.colorArg2) ||
-                              usesTexture(st.alphaArg0) || usesTexture(st.alphaArg1) || usesTexture(st.alphaArg2) ||
-                              opUsesTextureAlpha(st.colorOp) || opUsesTextureAlpha(st.alphaOp);
-    if (!needsTexture) {
+    if (!stageReadsTexture(st)) {
       line(s, "  vec4 " + tex + " = vec4(1.0);");
     } else if (st.texture == 0) {
       line(s, "  vec4 " + tex + " = vec4(1.0);");  // an empty stage reads opaque white

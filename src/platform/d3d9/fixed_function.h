@@ -29,6 +29,7 @@ struct FFVertexKey {
   FogSource fog = FogSource::None;  // vertex fog, computed per vertex
   std::uint8_t rangeFog = 0;        // D3DRS_RANGEFOGENABLE
   std::uint8_t flat = 0;            // D3DSHADE_FLAT: colours not interpolated
+  bool operator==(const FFVertexKey&) const = default;
 };
 
 struct FFStage {
@@ -37,6 +38,7 @@ struct FFStage {
   std::uint8_t resultTemp = 0;    // D3DTSS_RESULTARG = D3DTA_TEMP
   std::uint8_t texcoordIndex = 0; // coordinate set read by this stage
   std::uint8_t texture = 0;       // 0 none (reads white), 1 2D, 2 cube
+  bool operator==(const FFStage&) const = default;
 };
 
 enum class PixelFog : std::uint8_t {
@@ -47,7 +49,9 @@ enum class PixelFog : std::uint8_t {
   TableLinear = 4,
 };
 
+// Laid out without padding: program caches hash and compare keys as bytes.
 struct FFPixelKey {
+  std::uint16_t available = 0xFFFF;  // varyings the vertex part writes: bit 0 COLOR0, 1 COLOR1, 2+n TEXCOORDn
   std::uint8_t stageCount = 0;  // stages before the first D3DTOP_DISABLE
   FFStage stages[8];
   std::uint8_t alphaFunc = 0;   // D3DCMPFUNC, 0 when alpha testing is off
@@ -56,8 +60,16 @@ struct FFPixelKey {
   std::uint8_t specularAdd = 0; // D3DRS_SPECULARENABLE
   std::uint8_t pointSprite = 0; // texture coordinates run across point sprites
   std::uint8_t flat = 0;
-  std::uint16_t available = 0xFFFF;  // varyings the vertex part writes: bit 0 COLOR0, 1 COLOR1, 2+n TEXCOORDn
+  std::uint8_t unused = 0;
+  bool operator==(const FFPixelKey&) const = default;
 };
+
+// Whether a stage's code samples its texture.
+bool stageReadsTexture(const FFStage& stage);
+// Clears what a stage's code does not read (arguments its operations
+// ignore; the texture kind and coordinate set when nothing samples the
+// texture), so that states differing only there share one program.
+void normalizeStage(FFStage* stage);
 
 // Uniforms of the vertex part (all vec4 or mat4):
 //   vorn_ff_WorldView, vorn_ff_Projection (mat4, the D3D matrices uploaded

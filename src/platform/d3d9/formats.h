@@ -1,7 +1,7 @@
 // Direct3D surface formats and vertex layouts in OpenGL terms.
 #pragma once
 
-#include <epoxy/gl.h>
+#include "platform/d3d9/gl_calls.h"
 
 #include <cstdint>
 #include <vector>

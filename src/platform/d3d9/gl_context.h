@@ -5,9 +5,11 @@
 #pragma once
 
 #include <SDL.h>
-#include <epoxy/gl.h>
 
 #include <memory>
+
+#include "platform/d3d9/gl_calls.h"
+#include "platform/d3d9/gl_state.h"
 
 namespace vorn::d3d {
 
@@ -20,6 +22,8 @@ struct GLContext {
   // The device that owns the context while it lives: resources ask it to
   // draw pending batched work before they change contents it may read.
   Device* owner = nullptr;
+  // What OpenGL holds in this context, as far as this layer set it.
+  GLState state;
 
   // Makes this context current on the calling thread; false once the
   // context has been destroyed (its objects died with it).

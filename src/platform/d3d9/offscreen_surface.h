@@ -31,9 +31,10 @@ class OffscreenSurface final : public ComObject<IDirect3DSurface9> {
   D3DFORMAT format() const { return format_; }
   D3DPOOL pool() const { return pool_; }
   bool locked() const { return locked_; }
-  // Starts reading the framebuffer `source` (Direct3D row order, the size of
-  // this surface) into this surface; the pixels arrive by the next lock.
-  void queueRead(GLuint source);
+  // Starts reading the framebuffer `source` (the size of this surface, in
+  // Direct3D's row order unless bottom-up) into this surface; the pixels
+  // arrive by the next lock.
+  void queueRead(GLuint source, bool bottomUp);
 
  private:
   ~OffscreenSurface() override;
@@ -49,6 +50,7 @@ class OffscreenSurface final : public ComObject<IDirect3DSurface9> {
   GLuint pixelBuffer_ = 0;
   GLsync fence_ = nullptr;
   bool readPending_ = false;
+  bool bottomUp_ = false;
   bool locked_ = false;
 };
 

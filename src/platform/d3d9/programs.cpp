@@ -1,6 +1,7 @@
 #include "platform/d3d9/programs.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -9,34 +10,6 @@
 namespace vorn::d3d {
 
 namespace {
-
-void appendBytes(std::string& key, const void* data, std::size_t size) {
-  key.append(static_cast<const char*>(data), size);
-}
-
-std::string vertexKeyBytes(const FFVertexKey& k) {
-  std::string key = "FV";
-  const std::uint8_t bytes[] = {k.pretransformed, k.hasPointSize, k.points, k.pointScale,
-                                static_cast<std::uint8_t>(k.fog), k.rangeFog, k.flat};
-  appendBytes(key, bytes, sizeof bytes);
-  return key;
-}
-
-std::string pixelKeyBytes(const FFPixelKey& k) {
-  std::string key = "FP";
-  key += static_cast<char>(k.stageCount);
-  for (int i = 0; i < k.stageCount; ++i) {
-    const FFStage& s = k.stages[i];
-    const std::uint8_t bytes[] = {s.colorOp, s.colorArg0, s.colorArg1, s.colorArg2, s.alphaOp, s.alphaArg0,
-                                  s.alphaArg1, s.alphaArg2, s.resultTemp, s.texcoordIndex, s.texture};
-    appendBytes(key, bytes, sizeof bytes);
-  }
-  const std::uint8_t bytes[] = {k.alphaFunc, static_cast<std::uint8_t>(k.fog), k.fogUsesW, k.specularAdd,
-                                k.pointSprite, k.flat};
-  appendBytes(key, bytes, sizeof bytes);
-  appendBytes(key, &k.available, sizeof k.available);
-  return key;
-}
 
 bool isIdentifierChar(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
@@ -114,27 +87,33 @@ std::string preparePixelSource(const std::string& glsl, const hlsl::Program& pix
   return out;
 }
 
-void ProgramCache::release() {
-  for (auto& [key, program] : programs_)
-    if (program->program) glDeleteProgram(program->program);
+void ProgramCache::release(GLState& state) {
+  for (auto& [key, program] : programs_) {
+    if (!program->program) continue;
+    glDeleteProgram(program->program);
+    state.programDeleted(program->program);
+  }
   for (auto& [key, shader] : shaders_)
     if (shader) glDeleteShader(shader);
   programs_.clear();
   shaders_.clear();
 }
 
-void ProgramCache::forgetShader(std::uint64_t shaderId) {
-  const std::string marker = "#" + std::to_string(shaderId) + "#";
+void ProgramCache::forgetShader(std::uint64_t shaderId, GLState& state) {
+  auto uses = [shaderId](const ProgramKey& key) { return key.vertexShader == shaderId || key.pixelShader == shaderId; };
   for (auto it = programs_.begin(); it != programs_.end();) {
-    if (it->first.find(marker) != std::string::npos) {
-      if (it->second->program) glDeleteProgram(it->second->program);
+    if (uses(it->first)) {
+      if (it->second->program) {
+        glDeleteProgram(it->second->program);
+        state.programDeleted(it->second->program);
+      }
       it = programs_.erase(it);
     } else {
       ++it;
     }
   }
   for (auto it = shaders_.begin(); it != shaders_.end();) {
-    if (it->first.find(marker) != std::string::npos) {
+    if (uses(it->first)) {
       if (it->second) glDeleteShader(it->second);
       it = shaders_.erase(it);
     } else {
@@ -143,9 +122,8 @@ void ProgramCache::forgetShader(std::uint64_t shaderId) {
   }
 }
 
-GLuint ProgramCache::shaderObject(const std::string& cacheKey, GLenum stage, const std::string& source,
-                                  std::string* log) {
-  auto found = shaders_.find(cacheKey);
+GLuint ProgramCache::shaderObject(const ProgramKey& key, GLenum stage, const std::string& source, std::string* log) {
+  auto found = shaders_.find(key);
   if (found != shaders_.end()) return found->second;
   GLuint shader = glCreateShader(stage);
   const char* text = source.c_str();
@@ -163,42 +141,99 @@ GLuint ProgramCache::shaderObject(const std::string& cacheKey, GLenum stage, con
     glDeleteShader(shader);
     shader = 0;
   }
-  shaders_[cacheKey] = shader;
+  shaders_[key] = shader;
   return shader;
 }
 
-LinkedProgram* ProgramCache::get(const ProgramKey& key) {
-  // Cache keys name compiled shaders by "#id#" so forgetShader can find them.
-  const std::string vertexPart = key.vertexShader ? "V#" + std::to_string(key.vertexShader->id) + "#"
-                                                  : vertexKeyBytes(key.ffVertex);
-  const std::string pixelPart =
-      key.pixelShader ? "P#" + std::to_string(key.pixelShader->id) + "#" : pixelKeyBytes(key.ffPixel);
-  // A compiled pixel shader's source depends on what the vertex part writes.
-  std::string pixelSourceKey = pixelPart;
-  if (key.pixelShader) pixelSourceKey += key.vertexShader ? vertexPart : "ff";
-  const std::string programKey = vertexPart + "|" + pixelPart;
-  auto found = programs_.find(programKey);
+namespace {
+
+// The uniform a program's active uniform of this name feeds, or null.
+CachedUniform* uniformNamed(LinkedProgram* p, const std::string& name) {
+  static const struct {
+    const char* name;
+    CachedUniform LinkedProgram::*member;
+  } table[] = {
+      {"vorn_ClipAdjust", &LinkedProgram::clipAdjust},    {"vorn_PixelAdjust", &LinkedProgram::pixelAdjust},
+      {"vorn_AlphaTest", &LinkedProgram::alphaTest},      {"vorn_ff_WorldView", &LinkedProgram::worldView},
+      {"vorn_ff_Projection", &LinkedProgram::projection}, {"vorn_ff_Viewport", &LinkedProgram::viewport},
+      {"vorn_ff_DepthRange", &LinkedProgram::depthRange}, {"vorn_ff_Fog", &LinkedProgram::fog},
+      {"vorn_ff_Point", &LinkedProgram::point},           {"vorn_ff_PointScale", &LinkedProgram::pointScale},
+      {"vorn_ff_TFactor", &LinkedProgram::tfactor},       {"vorn_ff_FogColor", &LinkedProgram::fogColor},
+      {"vorn_ff_AlphaRef", &LinkedProgram::alphaRef},     {"vorn_ff_StageConstant", &LinkedProgram::stageConstants},
+  };
+  for (const auto& entry : table)
+    if (name == entry.name) return &(p->*entry.member);
+  return nullptr;
+}
+
+// Finds the locations of the uniforms the program really uses (the
+// compiler drops the others), and points sampler register sN at texture
+// unit N.
+void locateUniforms(GLuint program, LinkedProgram* p, GLState& state) {
+  GLint count = 0;
+  glGetProgramiv(program, GL_ACTIVE_UNIFORMS, &count);
+  for (GLint i = 0; i < count; ++i) {
+    char buffer[64];
+    GLsizei length = 0;
+    GLint size = 0;
+    GLenum type = 0;
+    glGetActiveUniform(program, static_cast<GLuint>(i), sizeof buffer, &length, &size, &type, buffer);
+    std::string name(buffer, static_cast<std::size_t>(std::max<GLsizei>(length, 0)));
+    if (name.size() > 3 && name.compare(name.size() - 3, 3, "[0]") == 0) name.resize(name.size() - 3);
+    const GLint location = glGetUniformLocation(program, name.c_str());
+    if (name == "vorn_c") {
+      p->vertexRegisters = location;
+    } else if (name == "vorn_pc") {
+      p->pixelRegisters = location;
+    } else if (name.rfind("vorn_s", 0) == 0 && name.size() > 6 && std::isdigit(static_cast<unsigned char>(name[6]))) {
+      const int unit = std::atoi(name.c_str() + 6);
+      if (unit < 0 || unit >= 16) continue;
+      state.useProgram(program);
+      glUniform1i(location, unit);
+      p->samplerUnits |= static_cast<std::uint16_t>(1u << unit);
+    } else if (CachedUniform* uniform = uniformNamed(p, name)) {
+      uniform->location = location;
+    }
+  }
+}
+
+}  // namespace
+
+LinkedProgram* ProgramCache::get(const ProgramKey& key, const ShaderCode* vertexShader, const ShaderCode* pixelShader,
+                                 GLState& state) {
+  auto found = programs_.find(key);
   if (found != programs_.end()) return found->second.get();
 
   auto linked = std::make_unique<LinkedProgram>();
   LinkedProgram* p = linked.get();
-  programs_[programKey] = std::move(linked);
-  p->fixedVertex = key.vertexShader == nullptr;
-  p->fixedPixel = key.pixelShader == nullptr;
+  programs_[key] = std::move(linked);
+  p->fixedVertex = vertexShader == nullptr;
+  p->fixedPixel = pixelShader == nullptr;
+
+  // The shader objects: a vertex part alone, and a pixel part with what it
+  // depends on (a compiled pixel shader's source depends on what the vertex
+  // part writes, which is the same for every fixed-function vertex part).
+  ProgramKey vertexKey;
+  vertexKey.part = 1;
+  vertexKey.vertexShader = key.vertexShader;
+  if (!vertexShader) vertexKey.ffVertex = key.ffVertex;
+  ProgramKey pixelKey;
+  pixelKey.part = 2;
+  pixelKey.pixelShader = key.pixelShader;
+  if (pixelShader) pixelKey.vertexShader = key.vertexShader;
+  else pixelKey.ffPixel = key.ffPixel;
 
   std::string log;
-  const std::string vertexSource =
-      key.vertexShader ? key.vertexShader->program.glsl : generateFixedVertexShader(key.ffVertex);
+  const std::string vertexSource = vertexShader ? vertexShader->program.glsl : generateFixedVertexShader(key.ffVertex);
   std::string pixelSource;
-  if (key.pixelShader) {
-    const std::vector<std::string> outputs =
-        key.vertexShader ? outputsOf(key.vertexShader->program) : fixedVertexOutputs();
-    pixelSource = preparePixelSource(key.pixelShader->program.glsl, key.pixelShader->program, outputs);
+  if (pixelShader) {
+    const std::vector<std::string> outputs = vertexShader ? outputsOf(vertexShader->program) : fixedVertexOutputs();
+    pixelSource = preparePixelSource(pixelShader->program.glsl, pixelShader->program, outputs);
   } else {
     pixelSource = generateFixedPixelShader(key.ffPixel);
   }
-  GLuint vs = shaderObject(vertexPart, GL_VERTEX_SHADER, vertexSource, &log);
-  GLuint fs = shaderObject(pixelSourceKey, GL_FRAGMENT_SHADER, pixelSource, &log);
+  GLuint vs = shaderObject(vertexKey, GL_VERTEX_SHADER, vertexSource, &log);
+  GLuint fs = shaderObject(pixelKey, GL_FRAGMENT_SHADER, pixelSource, &log);
   if (!vs || !fs) {
     p->log = log;
     lastError_ = log;
@@ -228,32 +263,9 @@ LinkedProgram* ProgramCache::get(const ProgramKey& key) {
   }
   p->program = program;
   p->ok = true;
-  auto location = [&](const char* name) { return glGetUniformLocation(program, name); };
-  p->vertexRegisters = location("vorn_c");
-  p->pixelRegisters = location("vorn_pc");
-  p->vertexRegisterCount = key.vertexShader ? key.vertexShader->program.floatRegisterCount : 0;
-  p->pixelRegisterCount = key.pixelShader ? key.pixelShader->program.floatRegisterCount : 0;
-  p->clipAdjust = location("vorn_ClipAdjust");
-  p->pixelAdjust = location("vorn_PixelAdjust");
-  p->alphaTest = location("vorn_AlphaTest");
-  p->worldView = location("vorn_ff_WorldView");
-  p->projection = location("vorn_ff_Projection");
-  p->viewport = location("vorn_ff_Viewport");
-  p->depthRange = location("vorn_ff_DepthRange");
-  p->fog = location("vorn_ff_Fog");
-  p->point = location("vorn_ff_Point");
-  p->pointScale = location("vorn_ff_PointScale");
-  p->tfactor = location("vorn_ff_TFactor");
-  p->fogColor = location("vorn_ff_FogColor");
-  p->alphaRef = location("vorn_ff_AlphaRef");
-  p->stageConstants = location("vorn_ff_StageConstant");
-  // Sampler register sN reads texture unit N.
-  glUseProgram(program);
-  for (int unit = 0; unit < 16; ++unit) {
-    const std::string name = "vorn_s" + std::to_string(unit);
-    GLint sampler = location(name.c_str());
-    if (sampler >= 0) glUniform1i(sampler, unit);
-  }
+  p->vertexRegisterCount = vertexShader ? vertexShader->program.floatRegisterCount : 0;
+  p->pixelRegisterCount = pixelShader ? pixelShader->program.floatRegisterCount : 0;
+  locateUniforms(program, p, state);
   return p;
 }
 

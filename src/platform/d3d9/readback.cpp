@@ -11,20 +11,22 @@ namespace vorn::d3d {
 
 namespace {
 
-bool initialBatching() {
-  const char* value = std::getenv("VORN_NO_BATCHING");
+// On unless the environment variable is set to something other than "0".
+bool notSwitchedOff(const char* variable) {
+  const char* value = std::getenv(variable);
   return !(value && *value && std::strcmp(value, "0") != 0);
 }
 
-std::atomic<bool> gBatching{initialBatching()};
+std::atomic<bool> gBatching{notSwitchedOff("VORN_NO_BATCHING")};
+std::atomic<bool> gWindowBackBuffer{notSwitchedOff("VORN_NO_WINDOW_BACK_BUFFER")};
 std::atomic<bool> gVsync{true};
 std::atomic<std::uint64_t> gDrawCalls{0};
 
-void resolve(const RenderTarget& target) {
+void resolve(GLState& state, const RenderTarget& target) {
   if (!target.resolveFrom) return;
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, target.resolveFrom);
-  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, target.readFramebuffer);
-  glDisable(GL_SCISSOR_TEST);
+  state.bindFramebuffer(GL_READ_FRAMEBUFFER, target.resolveFrom);
+  state.bindFramebuffer(GL_DRAW_FRAMEBUFFER, target.readFramebuffer);
+  state.enable(GLState::ScissorTest, false);
   glBlitFramebuffer(0, 0, static_cast<GLint>(target.width), static_cast<GLint>(target.height), 0, 0,
                     static_cast<GLint>(target.width), static_cast<GLint>(target.height), GL_COLOR_BUFFER_BIT,
                     GL_NEAREST);
@@ -33,20 +35,20 @@ void resolve(const RenderTarget& target) {
 }  // namespace
 
 bool batchingEnabled() { return gBatching.load(std::memory_order_relaxed); }
+bool windowBackBufferEnabled() { return gWindowBackBuffer.load(std::memory_order_relaxed); }
 bool vsyncEnabled() { return gVsync.load(std::memory_order_relaxed); }
 void countGLDraw() { gDrawCalls.fetch_add(1, std::memory_order_relaxed); }
 
 bool Device::readPixels(std::vector<std::uint8_t>* rgba, int* width, int* height) {
   if (!rgba || !makeCurrent()) return false;
   flush();
-  resolve(target_);
+  resolve(gl(), target_);
   // Targets keep Direct3D's row order: OpenGL's first row is the top row.
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, target_.readFramebuffer);
+  gl().bindFramebuffer(GL_READ_FRAMEBUFFER, target_.readFramebuffer);
   rgba->resize(static_cast<std::size_t>(target_.width) * target_.height * 4);
   glReadPixels(0, 0, static_cast<GLsizei>(target_.width), static_cast<GLsizei>(target_.height), GL_RGBA,
                GL_UNSIGNED_BYTE, rgba->data());
-  boundFramebuffer_ = ~0u;
-  rasterDirty_ = true;
+  if (target_.bottomUp) flipRows(rgba->data(), static_cast<int>(target_.width), static_cast<int>(target_.height), 4);
   if (width) *width = static_cast<int>(target_.width);
   if (height) *height = static_cast<int>(target_.height);
   return true;
@@ -55,7 +57,7 @@ bool Device::readPixels(std::vector<std::uint8_t>* rgba, int* width, int* height
 bool Device::queueBackBufferRead() {
   if (!makeCurrent()) return false;
   flush();
-  resolve(backBuffer_);
+  resolve(gl(), backBuffer_);
   const std::size_t bytes = static_cast<std::size_t>(backBuffer_.width) * backBuffer_.height * 4;
   PendingRead read;
   if (!freeReadBuffers_.empty()) {
@@ -66,16 +68,15 @@ bool Device::queueBackBufferRead() {
   }
   read.width = static_cast<int>(backBuffer_.width);
   read.height = static_cast<int>(backBuffer_.height);
+  read.bottomUp = backBuffer_.bottomUp;
   glBindBuffer(GL_PIXEL_PACK_BUFFER, read.buffer);
   glBufferData(GL_PIXEL_PACK_BUFFER, static_cast<GLsizeiptr>(bytes), nullptr, GL_STREAM_READ);
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, backBuffer_.readFramebuffer);
+  gl().bindFramebuffer(GL_READ_FRAMEBUFFER, backBuffer_.readFramebuffer);
   glReadPixels(0, 0, read.width, read.height, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
   glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
   read.fence = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
   glFlush();
   pendingReads_.push_back(read);
-  boundFramebuffer_ = ~0u;
-  rasterDirty_ = true;
   return true;
 }
 
@@ -96,6 +97,7 @@ bool Device::takeBackBufferRead(std::vector<std::uint8_t>* rgba, int* width, int
   const void* mapped = glMapBufferRange(GL_PIXEL_PACK_BUFFER, 0, static_cast<GLsizeiptr>(bytes), GL_MAP_READ_BIT);
   bool ok = mapped != nullptr;
   if (ok) std::memcpy(rgba->data(), mapped, bytes);
+  if (ok && read.bottomUp) flipRows(rgba->data(), read.width, read.height, 4);
   glUnmapBuffer(GL_PIXEL_PACK_BUFFER);
   glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
   if (width) *width = read.width;
@@ -121,8 +123,8 @@ bool VornD3D_ReadTexture(IDirect3DTexture9* texture, std::vector<std::uint8_t>* 
   if (!context->makeCurrent()) return false;
   const int w = static_cast<int>(impl->width()), h = static_cast<int>(impl->height());
   rgba->assign(static_cast<std::size_t>(w) * h * 4, 0);
-  glActiveTexture(GL_TEXTURE0 + 31);
-  glBindTexture(GL_TEXTURE_2D, impl->name());
+  vorn::d3d::GLState& state = context->state;
+  state.bindTexture(31, GL_TEXTURE_2D, impl->name());
   if (impl->info().alphaOnly) {
     std::vector<std::uint8_t> alpha(static_cast<std::size_t>(w) * h);
     glGetTexImage(GL_TEXTURE_2D, 0, GL_RED, GL_UNSIGNED_BYTE, alpha.data());
@@ -131,16 +133,19 @@ bool VornD3D_ReadTexture(IDirect3DTexture9* texture, std::vector<std::uint8_t>* 
     // Texture row 0 is the top row in Direct3D and the first row OpenGL returns.
     glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba->data());
   }
-  glBindTexture(GL_TEXTURE_2D, 0);
+  state.bindTexture(31, GL_TEXTURE_2D, 0);
   if (width) *width = w;
   if (height) *height = h;
   return true;
 }
 
 void VornD3D_SetBatching(bool enabled) { vorn::d3d::gBatching = enabled; }
+void VornD3D_SetWindowBackBuffer(bool enabled) { vorn::d3d::gWindowBackBuffer = enabled; }
 bool VornD3D_Batching() { return vorn::d3d::batchingEnabled(); }
 std::uint64_t VornD3D_DrawCallCount() { return vorn::d3d::gDrawCalls.load(); }
 void VornD3D_ResetDrawCallCount() { vorn::d3d::gDrawCalls = 0; }
+std::uint64_t VornD3D_GLCallCount() { return vorn::d3d::glCallCount; }
+void VornD3D_ResetGLCallCount() { vorn::d3d::glCallCount = 0; }
 void VornD3D_SetVsync(bool enabled) { vorn::d3d::gVsync = enabled; }
 
 bool VornD3D_QueueBackBufferRead(IDirect3DDevice9* device) {

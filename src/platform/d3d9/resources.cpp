@@ -11,7 +11,7 @@ namespace vorn::d3d {
 namespace {
 GLContext* gCurrent = nullptr;
 // Resources bind their textures on a unit the device never draws with.
-constexpr GLenum kScratchUnit = GL_TEXTURE0 + 31;
+constexpr int kScratchUnit = 31;
 
 void flushOwner(const ContextRef& context) {
   if (context && context->alive && context->owner) context->owner->flush();
@@ -99,8 +99,8 @@ BaseTextureImpl::BaseTextureImpl(Device* device, GLenum target, UINT width, UINT
   while (glGetError() != GL_NO_ERROR) {
   }
   glGenTextures(1, &name_);
-  glActiveTexture(kScratchUnit);
-  glBindTexture(target_, name_);
+  GLState& state = context_->state;
+  state.bindTexture(kScratchUnit, target_, name_);
   for (UINT face = 0; face < faces; ++face) {
     for (UINT level = 0; level < levels; ++level) {
       glTexImage2D(faceTarget(face), static_cast<GLint>(level), static_cast<GLint>(info_.internalFormat),
@@ -114,15 +114,20 @@ BaseTextureImpl::BaseTextureImpl(Device* device, GLenum target, UINT width, UINT
     const GLint swizzle[4] = {GL_ZERO, GL_ZERO, GL_ZERO, GL_RED};
     glTexParameteriv(target_, GL_TEXTURE_SWIZZLE_RGBA, swizzle);
   }
-  glBindTexture(target_, 0);
+  state.bindTexture(kScratchUnit, target_, 0);
   if (glGetError() != GL_NO_ERROR) {  // out of memory or a size the driver refuses
     glDeleteTextures(1, &name_);
+    state.textureDeleted(name_);
     name_ = 0;
   }
 }
 
 BaseTextureImpl::~BaseTextureImpl() {
-  if (name_ && context_->makeCurrent()) glDeleteTextures(1, &name_);
+  if (name_ && context_->makeCurrent()) {
+    if (context_->alive && context_->owner) context_->owner->forgetTexture(id_);
+    glDeleteTextures(1, &name_);
+    context_->state.textureDeleted(name_);
+  }
 }
 
 GLenum BaseTextureImpl::faceTarget(UINT face) const {
@@ -143,11 +148,10 @@ void BaseTextureImpl::upload(UINT face, UINT level, const void* pixels) {
   if (!name_ || level >= levels_) return;
   flushOwner(context_);  // draws already issued see the old contents
   if (!context_->makeCurrent()) return;
-  glActiveTexture(kScratchUnit);
-  glBindTexture(target_, name_);
+  context_->state.bindTexture(kScratchUnit, target_, name_);
   glTexSubImage2D(faceTarget(face), static_cast<GLint>(level), 0, 0, static_cast<GLsizei>(levelWidth(level)),
                   static_cast<GLsizei>(levelHeight(level)), info_.format, info_.type, pixels);
-  glBindTexture(target_, 0);
+  context_->state.bindTexture(kScratchUnit, target_, 0);
 }
 
 HRESULT BaseTextureImpl::lock(UINT face, UINT level, D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags) {
@@ -165,10 +169,9 @@ HRESULT BaseTextureImpl::lock(UINT face, UINT level, D3DLOCKED_RECT* locked, con
   if (!(flags & D3DLOCK_DISCARD)) {
     flushOwner(context_);
     if (context_->makeCurrent()) {
-      glActiveTexture(kScratchUnit);
-      glBindTexture(target_, name_);
+      context_->state.bindTexture(kScratchUnit, target_, name_);
       glGetTexImage(faceTarget(face), static_cast<GLint>(level), info_.format, info_.type, state.pixels.data());
-      glBindTexture(target_, 0);
+      context_->state.bindTexture(kScratchUnit, target_, 0);
     }
   }
   state.locked = true;
@@ -281,7 +284,10 @@ BufferImpl::BufferImpl(Device* device, GLenum target, UINT length)
 }
 
 BufferImpl::~BufferImpl() {
-  if (name_ && context_->makeCurrent()) glDeleteBuffers(1, &name_);
+  if (!name_ || !context_->makeCurrent()) return;
+  // The device drops the vertex arrays that read it first.
+  if (context_->alive && context_->owner) context_->owner->forgetBuffer(name_);
+  glDeleteBuffers(1, &name_);
 }
 
 HRESULT BufferImpl::lock(UINT offset, UINT size, void** data, DWORD flags) {

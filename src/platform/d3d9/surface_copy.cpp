@@ -14,42 +14,6 @@ namespace {
 
 bool plainFormat(D3DFORMAT format) { return format == D3DFMT_A8R8G8B8 || format == D3DFMT_X8R8G8B8; }
 
-// A framebuffer holding a render-target surface: the back buffer's own, or a
-// temporary one around a texture level. Every target keeps Direct3D's row
-// order, so rows copy between them unchanged.
-class SurfaceFramebuffer {
- public:
-  SurfaceFramebuffer(Device* device, Surface* surface) {
-    if (!surface->texture()) {
-      name_ = device->backBufferTarget().framebuffer;
-      return;
-    }
-    BaseTextureImpl* texture = surface->texture();
-    glGenFramebuffers(1, &name_);
-    temporary_ = true;
-    glBindFramebuffer(GL_FRAMEBUFFER, name_);
-    const GLenum target = texture->target() == GL_TEXTURE_CUBE_MAP
-                              ? GL_TEXTURE_CUBE_MAP_POSITIVE_X + surface->face()
-                              : GL_TEXTURE_2D;
-    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, target, texture->name(),
-                           static_cast<GLint>(surface->level()));
-    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
-      glDeleteFramebuffers(1, &name_);
-      name_ = 0;
-    }
-  }
-  ~SurfaceFramebuffer() {
-    if (temporary_ && name_) glDeleteFramebuffers(1, &name_);
-  }
-  SurfaceFramebuffer(const SurfaceFramebuffer&) = delete;
-  SurfaceFramebuffer& operator=(const SurfaceFramebuffer&) = delete;
-  GLuint name() const { return name_; }
-
- private:
-  GLuint name_ = 0;
-  bool temporary_ = false;
-};
-
 // The device's render-target surface behind an interface pointer, or null.
 Surface* renderTargetSurface(Device* device, IDirect3DSurface9* surface, D3DSURFACE_DESC* desc) {
   auto* impl = dynamic_cast<Surface*>(surface);
@@ -99,12 +63,13 @@ HRESULT OffscreenSurface::GetDesc(D3DSURFACE_DESC* desc) {
   return D3D_OK;
 }
 
-void OffscreenSurface::queueRead(GLuint source) {
+void OffscreenSurface::queueRead(GLuint source, bool bottomUp) {
+  bottomUp_ = bottomUp;
   const auto bytes = static_cast<GLsizeiptr>(pixels_.size());
   if (!pixelBuffer_) glGenBuffers(1, &pixelBuffer_);
   glBindBuffer(GL_PIXEL_PACK_BUFFER, pixelBuffer_);
   glBufferData(GL_PIXEL_PACK_BUFFER, bytes, nullptr, GL_STREAM_READ);
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, source);
+  device_->gl().bindFramebuffer(GL_READ_FRAMEBUFFER, source);
   // GL_BGRA gives Direct3D's byte order; a target without alpha reads 255.
   glReadPixels(0, 0, static_cast<GLsizei>(width_), static_cast<GLsizei>(height_), GL_BGRA, GL_UNSIGNED_BYTE,
                nullptr);
@@ -129,6 +94,7 @@ void OffscreenSurface::finishRead() {
   if (const void* mapped = glMapBufferRange(GL_PIXEL_PACK_BUFFER, 0, bytes, GL_MAP_READ_BIT)) {
     std::memcpy(pixels_.data(), mapped, pixels_.size());
     glUnmapBuffer(GL_PIXEL_PACK_BUFFER);
+    if (bottomUp_) flipRows(pixels_.data(), static_cast<int>(width_), static_cast<int>(height_), 4);
   }
   glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
 }
@@ -220,22 +186,23 @@ HRESULT Device::StretchRect(IDirect3DSurface9* source, const RECT* sourceRect, I
     return D3DERR_INVALIDCALL;
   if (!makeCurrent()) return D3DERR_INVALIDCALL;
   flush();
-  HRESULT result = D3D_OK;
-  {
-    SurfaceFramebuffer read(this, src), draw(this, dst);
-    if (!read.name() || !draw.name()) {
-      result = D3DERR_INVALIDCALL;
-    } else {
-      glBindFramebuffer(GL_READ_FRAMEBUFFER, read.name());
-      glBindFramebuffer(GL_DRAW_FRAMEBUFFER, draw.name());
-      glDisable(GL_SCISSOR_TEST);
-      glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-      glBlitFramebuffer(s.left, s.top, s.right, s.bottom, d.left, d.top, d.right, d.bottom, GL_COLOR_BUFFER_BIT,
-                        filter == D3DTEXF_LINEAR ? GL_LINEAR : GL_NEAREST);
-    }
-  }
-  invalidateGLState();
-  return result;
+  const SurfaceFramebuffer read = framebufferOf(src), draw = framebufferOf(dst);
+  if (!read.ok || !draw.ok) return D3DERR_INVALIDCALL;
+  GLState& state = gl();
+  state.bindFramebuffer(GL_READ_FRAMEBUFFER, read.name);
+  state.bindFramebuffer(GL_DRAW_FRAMEBUFFER, draw.name);
+  state.enable(GLState::ScissorTest, false);
+  state.colorMask(true, true, true, true);
+  // Rows in Direct3D's order, except the window's framebuffer's: counted
+  // from its bottom, which turns a copy between the two upside down.
+  const auto row = [](const SurfaceFramebuffer& f, LONG y, UINT height) {
+    return f.bottomUp ? static_cast<GLint>(height) - y : y;
+  };
+  glBlitFramebuffer(s.left, row(read, s.top, from.Height), s.right, row(read, s.bottom, from.Height), d.left,
+                    row(draw, d.top, to.Height), d.right, row(draw, d.bottom, to.Height), GL_COLOR_BUFFER_BIT,
+                    filter == D3DTEXF_LINEAR ? GL_LINEAR : GL_NEAREST);
+  rasterDirty_ = true;  // the draws' write mask
+  return D3D_OK;
 }
 
 HRESULT Device::GetRenderTargetData(IDirect3DSurface9* renderTarget, IDirect3DSurface9* destSurface) {
@@ -249,17 +216,10 @@ HRESULT Device::GetRenderTargetData(IDirect3DSurface9* renderTarget, IDirect3DSu
     return D3DERR_INVALIDCALL;
   if (!makeCurrent()) return D3DERR_INVALIDCALL;
   flush();
-  HRESULT result = D3D_OK;
-  {
-    SurfaceFramebuffer read(this, src);
-    if (read.name()) {
-      dst->queueRead(read.name());
-    } else {
-      result = D3DERR_INVALIDCALL;
-    }
-  }
-  invalidateGLState();
-  return result;
+  const SurfaceFramebuffer read = framebufferOf(src);
+  if (!read.ok) return D3DERR_INVALIDCALL;
+  dst->queueRead(read.name, read.bottomUp);
+  return D3D_OK;
 }
 
 }  // namespace vorn::d3d

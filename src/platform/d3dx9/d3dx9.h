@@ -117,6 +117,8 @@ struct ID3DXInclude;
 HRESULT D3DXCompileShader(const char* srcData, UINT srcDataLen, const D3DXMACRO* defines, ID3DXInclude* include,
                           const char* functionName, const char* profile, DWORD flags, ID3DXBuffer** shader,
                           ID3DXBuffer** errorMsgs, ID3DXConstantTable** constantTable);
+// The constant table inside shader bytecode.
+HRESULT D3DXGetShaderConstantTable(const DWORD* function, ID3DXConstantTable** constantTable);
 
 // ---- meshes ----------------------------------------------------------------
 constexpr DWORD D3DXMESH_32BIT = 0x001;

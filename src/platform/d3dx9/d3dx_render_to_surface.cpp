@@ -50,15 +50,13 @@ class RenderToSurface final : public vorn::d3d::ComObject<ID3DXRenderToSurface> 
     if (!device_->makeCurrent()) return D3DERR_INVALIDCALL;
     device_->flush();
     if (attachedTexture_ != texture->id() || attachedLevel_ != impl->level() || attachedFace_ != impl->face()) {
-      glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+      device_->gl().bindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
       const GLenum target =
           texture->target() == GL_TEXTURE_CUBE_MAP ? GL_TEXTURE_CUBE_MAP_POSITIVE_X + impl->face() : GL_TEXTURE_2D;
       glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, target, texture->name(),
                              static_cast<GLint>(impl->level()));
       if (depth_) glFramebufferRenderbuffer(GL_FRAMEBUFFER, depthAttachment_, GL_RENDERBUFFER, depth_);
       const bool complete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
-      glBindFramebuffer(GL_FRAMEBUFFER, 0);
-      device_->invalidateGLState();
       if (!complete) {
         attachedTexture_ = 0;
         return D3DERR_INVALIDCALL;
@@ -88,10 +86,9 @@ class RenderToSurface final : public vorn::d3d::ComObject<ID3DXRenderToSurface> 
     device_->EndScene();
     device_->flush();
     if (texture_->levels() > 1 && mipFilter != 1 /* D3DX_FILTER_NONE */ && device_->makeCurrent()) {
-      glActiveTexture(GL_TEXTURE0 + 31);
-      glBindTexture(texture_->target(), texture_->name());
+      device_->gl().bindTexture(31, texture_->target(), texture_->name());
       glGenerateMipmap(texture_->target());
-      glBindTexture(texture_->target(), 0);
+      device_->gl().bindTexture(31, texture_->target(), 0);
     }
     device_->setRenderTarget(saved_);
     device_->SetViewport(&savedViewport_);
@@ -104,7 +101,10 @@ class RenderToSurface final : public vorn::d3d::ComObject<ID3DXRenderToSurface> 
   ~RenderToSurface() override {
     if (active_) EndScene(1);
     if (device_->makeCurrent()) {
-      if (framebuffer_) glDeleteFramebuffers(1, &framebuffer_);
+      if (framebuffer_) {
+        glDeleteFramebuffers(1, &framebuffer_);
+        device_->gl().framebufferDeleted(framebuffer_);
+      }
       if (depth_) glDeleteRenderbuffers(1, &depth_);
     }
     device_->Release();

@@ -1,12 +1,13 @@
 // D3DXCompileShader over the HLSL compiler, and ID3DXConstantTable over the
-// constants it reports. The code buffer is the compiler's serialized
-// program, which CreateVertexShader / CreatePixelShader read back.
+// constant table inside the bytecode it returns (the same table on every
+// platform build).
 //
 // Register layout (the compiler's): a scalar or vector takes one register
 // from .x on; a floatRxC matrix takes R registers, register r + i holding
 // row i, so SetMatrix writes the rows of the D3DX matrix in order and
 // mul(v, M) keeps its meaning.
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -19,13 +20,16 @@ namespace {
 
 class ConstantTable final : public vorn::d3dx::ConstantTableMethods {
  public:
-  ConstantTable(hlsl::Stage stage, std::vector<hlsl::Constant> constants)
-      : stage_(stage), constants_(std::move(constants)) {}
+  explicit ConstantTable(hlsl::ConstantTableInfo table)
+      : stage_((table.version & 0xFFFF0000u) == 0xFFFF0000u ? hlsl::Stage::Pixel : hlsl::Stage::Vertex),
+        creator_(std::move(table.creator)),
+        version_(table.version),
+        constants_(std::move(table.constants)) {}
 
   HRESULT GetDesc(D3DXCONSTANTTABLE_DESC* desc) override {
     if (!desc) return D3DERR_INVALIDCALL;
-    desc->Creator = "Vorn HLSL compiler";
-    desc->Version = stage_ == hlsl::Stage::Vertex ? 0xFFFE0200u : 0xFFFF0200u;  // vs_2_0 / ps_2_0
+    desc->Creator = creator_.c_str();
+    desc->Version = version_;
     desc->Constants = static_cast<UINT>(constants_.size());
     return D3D_OK;
   }
@@ -35,10 +39,11 @@ class ConstantTable final : public vorn::d3dx::ConstantTableMethods {
     if (!c || !desc) return D3DERR_INVALIDCALL;
     *desc = D3DXCONSTANT_DESC{};
     desc->Name = c->name.c_str();
+    // Numbers of every type live in float registers.
     switch (c->type) {
       case hlsl::Constant::Type::Float: desc->Type = D3DXPT_FLOAT; desc->RegisterSet = D3DXRS_FLOAT4; break;
-      case hlsl::Constant::Type::Int: desc->Type = D3DXPT_INT; desc->RegisterSet = D3DXRS_INT4; break;
-      case hlsl::Constant::Type::Bool: desc->Type = D3DXPT_BOOL; desc->RegisterSet = D3DXRS_BOOL; break;
+      case hlsl::Constant::Type::Int: desc->Type = D3DXPT_INT; desc->RegisterSet = D3DXRS_FLOAT4; break;
+      case hlsl::Constant::Type::Bool: desc->Type = D3DXPT_BOOL; desc->RegisterSet = D3DXRS_FLOAT4; break;
       case hlsl::Constant::Type::Sampler2D: desc->Type = D3DXPT_SAMPLER2D; desc->RegisterSet = D3DXRS_SAMPLER; break;
       case hlsl::Constant::Type::SamplerCube:
         desc->Type = D3DXPT_SAMPLERCUBE;
@@ -140,6 +145,8 @@ class ConstantTable final : public vorn::d3dx::ConstantTableMethods {
   }
 
   hlsl::Stage stage_;
+  std::string creator_;
+  DWORD version_;
   std::vector<hlsl::Constant> constants_;
 };
 
@@ -167,19 +174,21 @@ HRESULT D3DXCompileShader(const char* srcData, UINT srcDataLen, const D3DXMACRO*
     if (errorMsgs) textBuffer(result.messages.empty() ? "error: the shader did not compile" : result.messages, errorMsgs);
     return E_FAIL;
   }
-#if defined(_WIN32)
-  // The real Direct3D 9 takes vs_2_0 / ps_2_0 token streams, and the code
-  // buffer here is the compiler's own program for the OpenGL build: handing
-  // it to CreateVertexShader would be a success that is not one.
-  if (errorMsgs) textBuffer("error: this build emits no Direct3D 9 shader bytecode for " + std::string(profile), errorMsgs);
-  return E_FAIL;
-#endif
   if (errorMsgs && !result.messages.empty()) textBuffer(result.messages, errorMsgs);  // warnings
+  const std::vector<std::uint32_t>& code = result.bytecode;
   if (shader) {
-    const std::vector<std::uint8_t> code = hlsl::serialize(result.program);
-    if (SUCCEEDED(D3DXCreateBuffer(static_cast<DWORD>(code.size()), shader)) && !code.empty())
-      std::memcpy((*shader)->GetBufferPointer(), code.data(), code.size());
+    const auto bytes = static_cast<DWORD>(code.size() * sizeof(std::uint32_t));
+    if (SUCCEEDED(D3DXCreateBuffer(bytes, shader))) std::memcpy((*shader)->GetBufferPointer(), code.data(), bytes);
   }
-  if (constantTable) *constantTable = new ConstantTable(result.program.stage, result.program.constants);
+  if (constantTable) return D3DXGetShaderConstantTable(reinterpret_cast<const DWORD*>(code.data()), constantTable);
+  return D3D_OK;
+}
+
+HRESULT D3DXGetShaderConstantTable(const DWORD* function, ID3DXConstantTable** constantTable) {
+  if (!constantTable) return D3DERR_INVALIDCALL;
+  *constantTable = nullptr;
+  hlsl::ConstantTableInfo table;
+  if (!function || !hlsl::readConstantTable(function, SIZE_MAX, &table)) return D3DERR_INVALIDCALL;
+  *constantTable = new ConstantTable(std::move(table));
   return D3D_OK;
 }

@@ -1,39 +1,25 @@
-// compile(): profile selection and the passes, plus the compiled blob.
+// compile(): profile selection and the passes, plus the blob that carries
+// the GLSL program inside the bytecode.
 #include <cstring>
 #include <new>
 
-#include "platform/hlsl/internal.h"
+#include "platform/hlsl/front/syntax.h"
+#include "platform/hlsl/sm2/sm2.h"
 
 namespace hlsl {
 
 namespace {
 
-bool profileOptions(std::string_view profile, detail::Options& o) {
-  struct Entry {
-    std::string_view name;
-    Stage stage;
-    int floats;
-    int samplers;
-    bool vertexTextures;
-  };
-  static constexpr Entry table[] = {
-      {"vs_1_1", Stage::Vertex, 96, 0, false},  {"vs_2_0", Stage::Vertex, 256, 0, false},
-      {"vs_2_a", Stage::Vertex, 256, 0, false}, {"vs_2_sw", Stage::Vertex, 256, 0, false},
-      {"vs_3_0", Stage::Vertex, 256, 4, true},  {"ps_2_0", Stage::Pixel, 32, 16, false},
-      {"ps_2_a", Stage::Pixel, 32, 16, false},  {"ps_2_b", Stage::Pixel, 32, 16, false},
-      {"ps_2_sw", Stage::Pixel, 32, 16, false}, {"ps_3_0", Stage::Pixel, 224, 16, false},
-  };
-  for (const Entry& e : table) {
-    if (e.name == profile) {
-      o.stage = e.stage;
-      o.maxFloatRegisters = e.floats;
-      o.maxSamplers = e.samplers;
-      o.vertexTextures = e.vertexTextures;
-      o.profile = std::string(profile);
-      return true;
-    }
-  }
-  return false;
+bool profileOptions(std::string_view profile, detail::Options& o, const sm2::Target** target) {
+  *target = sm2::findTarget(profile);
+  if (!*target) return false;
+  const sm2::Target& t = **target;
+  o.stage = t.pixel ? Stage::Pixel : Stage::Vertex;
+  o.maxFloatRegisters = t.floatConstants;
+  o.maxSamplers = t.samplers;
+  o.vertexTextures = !t.pixel && t.lodSampling;
+  o.profile = std::string(profile);
+  return true;
 }
 
 }  // namespace
@@ -43,9 +29,11 @@ CompileResult compile(std::string_view source, std::string_view entryPoint, std:
   detail::Diagnostics diag;
   detail::Options options;
   options.entry = entryPoint.empty() ? "main" : std::string(entryPoint);
+  const sm2::Target* target = nullptr;
   try {
-    if (!profileOptions(profile, options)) {
-      diag.error(detail::Loc{1, 1}, "unknown or unsupported profile '" + std::string(profile) + "'");
+    if (!profileOptions(profile, options, &target)) {
+      diag.error(detail::Loc{1, 1}, "unknown or unsupported profile '" + std::string(profile) +
+                                        "' (vs_2_0, vs_2_a, vs_2_sw, vs_3_0, ps_2_0, ps_2_a, ps_2_b, ps_2_sw, ps_3_0)");
     } else {
       std::vector<detail::Token> tokens = detail::preprocess(source, diag);
       detail::Module module;
@@ -54,7 +42,11 @@ CompileResult compile(std::string_view source, std::string_view entryPoint, std:
         detail::FunctionDecl* entry = detail::check(module, options, diag);
         if (entry && diag.errorCount() == 0) {
           result.program.stage = options.stage;
-          detail::emit(module, entry, options, result.program, diag);
+          detail::assignRegisters(module, options, result.program, diag);
+          if (diag.errorCount() == 0) detail::emit(module, entry, options, result.program, diag);
+          if (diag.errorCount() == 0)
+            sm2::generate(module, entry, *target, result.program, serialize(result.program), diag, &result.bytecode,
+                          &result.stats);
         }
       }
     }
@@ -63,6 +55,7 @@ CompileResult compile(std::string_view source, std::string_view entryPoint, std:
   } catch (std::bad_alloc&) {
     diag.error(detail::Loc{1, 1}, "out of memory");
   } catch (...) {
+    diag.error(detail::Loc{1, 1}, "internal compiler error");
   }
   result.ok = diag.errorCount() == 0;
   result.messages = diag.text();
@@ -70,6 +63,8 @@ CompileResult compile(std::string_view source, std::string_view entryPoint, std:
     if (result.messages.empty()) result.messages = "(1,1): error: compilation failed\n";
     result.program = Program{};
     result.program.stage = options.stage;
+    result.bytecode.clear();
+    result.stats = ShaderStats{};
   }
   return result;
 }

@@ -1,6 +1,10 @@
 // The HLSL compiler behind D3DXCompileShader: a shader-model-2 subset of HLSL
-// translated to GLSL 3.30 core, with a constant table and compiler-style
-// error messages. Pure code: no OpenGL, no Direct3D.
+// with one front end (preprocessor, parser, checker) and two back ends:
+// Direct3D 9 bytecode for the profile (vs_2_0, ps_2_0 and their relatives),
+// with the profile's limits enforced and the constant table inside, and
+// GLSL 3.30 core for the OpenGL stand-in. The bytecode carries the GLSL
+// program in a private comment block, which Direct3D 9 itself skips, so one
+// buffer serves both. Pure code: no OpenGL, no Direct3D.
 //
 // The GLSL it emits follows these conventions, which the Direct3D stand-in
 // relies on when it links and feeds the programs:
@@ -40,6 +44,7 @@
 //    round(clamp(alpha, 0, 1) * 255) fails the comparison with the reference.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -76,16 +81,52 @@ struct Program {
   int floatRegisterCount = 0;       // size of vorn_c
 };
 
+// What the bytecode uses of its profile's limits.
+struct ShaderStats {
+  int instructionSlots = 0;  // all instruction slots
+  int arithmeticSlots = 0;
+  int textureSlots = 0;      // texld and its variants, texkill
+  int temporaries = 0;
+  int floatConstants = 0;    // c registers up to the highest used, defs included
+  int samplers = 0;
+  int textureLevels = 0;     // levels of dependent texture reads (pixel shaders)
+};
+
 struct CompileResult {
   bool ok = false;
   Program program;
+  // Direct3D 9 shader tokens: version, constant table, the private block
+  // with the GLSL program, declarations, defs, instructions, end.
+  std::vector<std::uint32_t> bytecode;
+  ShaderStats stats;
   // Errors and warnings, one per line: "(line,column): error: message".
   std::string messages;
 };
 
-// profile: "vs_2_0", "vs_1_1", "vs_3_0" compile for the vertex stage,
-// "ps_2_0", "ps_2_a", "ps_2_b", "ps_3_0" for the pixel stage.
+// profile: "vs_2_0", "vs_2_a", "vs_2_sw", "vs_3_0" compile for the vertex
+// stage, "ps_2_0", "ps_2_a", "ps_2_b", "ps_2_sw", "ps_3_0" for the pixel
+// stage.
 CompileResult compile(std::string_view source, std::string_view entryPoint, std::string_view profile);
+
+// Assembly text of bytecode (as "vorn-tool hlsl --asm" prints it), with the
+// constant table as a comment; empty when the tokens are malformed.
+std::string disassemble(const std::uint32_t* tokens, std::size_t count);
+
+// Size in bytes of the bytecode at 'code' (from its version to its end
+// token, reading at most maxBytes), or 0 when it is malformed.
+std::size_t bytecodeSize(const void* code, std::size_t maxBytes);
+
+struct ConstantTableInfo {
+  std::string creator;
+  std::uint32_t version = 0;  // the shader's version token
+  std::vector<Constant> constants;
+};
+// The constant table ("CTAB" comment) of bytecode.
+bool readConstantTable(const void* code, std::size_t maxBytes, ConstantTableInfo* out);
+
+// The program the OpenGL stand-in draws with, from bytecode this compiler
+// made; false for any other bytecode.
+bool programFromBytecode(const void* code, std::size_t maxBytes, Program* program);
 
 // Canonical semantic of any spelling ("texcoord1" -> "TEXCOORD1", "COLOR" -> "COLOR0").
 std::string canonicalSemantic(std::string_view semantic);
@@ -98,9 +139,8 @@ int attributeLocation(std::string_view canonical);
 // "v_" + canonical semantic.
 std::string varyingName(std::string_view canonical);
 
-// The compiled form handed from D3DXCompileShader to CreateVertexShader /
-// CreatePixelShader: a self-describing blob whose first 4 bytes are its total
-// size (little-endian u32).
+// The program as the bytecode's private block carries it: a self-describing
+// blob whose first 4 bytes are its total size (little-endian u32).
 std::vector<std::uint8_t> serialize(const Program& program);
 bool deserialize(const void* blob, Program* program);
 

@@ -38,13 +38,17 @@ constexpr LONG kCaption = 23;
 constexpr LONG kMenuBar = 20;
 constexpr LONG kClientEdge = 2;
 
+// The window's framebuffer asks for what the demo's back buffer is (8-bit
+// colour without alpha, a 16-bit depth buffer, no stencil): where the
+// display gives exactly that, the Direct3D stand-in draws straight into it.
 void setDefaultGlAttributes() {
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
   SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-  SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
-  SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 0);
+  SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
+  SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
 }
 
 // True when there is no display to open: nothing names an X or Wayland

@@ -12,7 +12,7 @@
 #include <set>
 #include <unordered_map>
 
-#include "platform/hlsl/internal.h"
+#include "platform/hlsl/front/syntax.h"
 
 namespace hlsl::detail {
 
@@ -123,8 +123,7 @@ class Emitter {
 
   void run() {
     names();
-    registers();
-    if (diag_.errorCount()) return;
+    samplerNames();
 
     std::string body;
     for (TopLevel& item : m_.items) {
@@ -234,94 +233,13 @@ class Emitter {
 
   static bool globalUsed(const Var* v) { return v->reached; }
 
-  // ------------------------------------------------------------ registers
-  void registers() {
-    std::vector<Var*> globals;
+  // Samplers read their texture unit's uniform; the register layout is
+  // assignRegisters()'s.
+  void samplerNames() {
     for (TopLevel& item : m_.items)
       if (item.what == TopLevel::What::Globals)
         for (Var* v : item.vars)
-          if (v->constant && globalUsed(v)) globals.push_back(v);
-    std::vector<Var*> owner(static_cast<size_t>(opt_.maxFloatRegisters), nullptr);
-    std::vector<Var*> samplerOwner(static_cast<size_t>(opt_.maxSamplers), nullptr);
-    auto needed = [](const Var* v) {
-      int rows = v->type.kind == Kind::Matrix ? v->type.rows : 1;
-      return rows * std::max(1, v->type.array);
-    };
-    // Explicit registers first, then the rest into the lowest free ones.
-    for (int pass = 0; pass < 2; ++pass) {
-      for (Var* v : globals) {
-        bool sampler = v->type.kind == Kind::Sampler;
-        auto& table = sampler ? samplerOwner : owner;
-        int count = sampler ? 1 : needed(v);
-        int limit = static_cast<int>(table.size());
-        bool explicitReg = v->regClass != 0;
-        if ((pass == 0) != explicitReg) continue;
-        int start = -1;
-        if (explicitReg) {
-          if (v->regIndex + count > limit) {
-            diag_.error(v->loc, "register " + std::string(1, v->regClass) + std::to_string(v->regIndex) +
-                                    " is out of range for " + opt_.profile);
-            continue;
-          }
-          for (int r = v->regIndex; r < v->regIndex + count; ++r) {
-            if (table[static_cast<size_t>(r)]) {
-              diag_.error(v->loc, "'" + v->name + "' overlaps the registers of '" + table[static_cast<size_t>(r)]->name + "'");
-              start = -2;
-              break;
-            }
-          }
-          if (start == -2) continue;
-          start = v->regIndex;
-        } else {
-          for (int r = 0; r + count <= limit && start < 0; ++r) {
-            bool free = true;
-            for (int k = r; k < r + count; ++k)
-              if (table[static_cast<size_t>(k)]) {
-                free = false;
-                r = k;
-                break;
-              }
-            if (free) start = r;
-          }
-          if (start < 0) {
-            diag_.error(v->loc, std::string("too many ") + (sampler ? "samplers" : "constants") + " for " + opt_.profile +
-                                    ": no room for '" + v->name + "'");
-            continue;
-          }
-        }
-        for (int r = start; r < start + count; ++r) table[static_cast<size_t>(r)] = v;
-        v->reg = start;
-      }
-    }
-    int top = 0;
-    for (Var* v : globals) {
-      if (v->reg < 0) continue;
-      Constant c;
-      c.name = v->name;
-      c.registerIndex = v->reg;
-      c.elements = v->type.array;
-      if (v->type.kind == Kind::Sampler) {
-        c.cls = Constant::Class::Sampler;
-        bool cube = v->type.base == Base::SamplerCube || (v->type.base == Base::SamplerAny && v->usedCube);
-        c.type = cube ? Constant::Type::SamplerCube : Constant::Type::Sampler2D;
-        if (v->type.base == Base::SamplerAny) v->type.base = cube ? Base::SamplerCube : Base::Sampler2D;
-        c.registerCount = 1;
-        v->glsl = "vorn_s" + std::to_string(v->reg);
-      } else {
-        c.cls = v->type.kind == Kind::Matrix ? Constant::Class::Matrix
-                : v->type.kind == Kind::Vector ? Constant::Class::Vector
-                                               : Constant::Class::Scalar;
-        c.type = v->type.base == Base::Int ? Constant::Type::Int
-                 : v->type.base == Base::Bool ? Constant::Type::Bool
-                                              : Constant::Type::Float;
-        c.rows = v->type.kind == Kind::Matrix ? v->type.rows : 1;
-        c.columns = v->type.cols;
-        c.registerCount = needed(v);
-        top = std::max(top, v->reg + c.registerCount);
-      }
-      prog_.constants.push_back(std::move(c));
-    }
-    prog_.floatRegisterCount = top;
+          if (v->constant && v->reg >= 0 && v->type.kind == Kind::Sampler) v->glsl = "vorn_s" + std::to_string(v->reg);
   }
 
   // ------------------------------------------------------------ output helpers

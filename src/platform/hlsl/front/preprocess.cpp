@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <unordered_map>
 
-#include "platform/hlsl/internal.h"
+#include "platform/hlsl/front/syntax.h"
 
 namespace hlsl::detail {
 

@@ -1,6 +1,6 @@
-// Shared pieces of the HLSL compiler: diagnostics, tokens, types and the
-// syntax tree that the parser builds, the checker annotates and the GLSL
-// emitter prints.
+// The front end's shared pieces: diagnostics, tokens, types and the syntax
+// tree that the parser builds and the checker annotates, and that both back
+// ends (glsl/ and sm2/) read.
 #pragma once
 
 #include <cstdint>
@@ -309,6 +309,10 @@ const char* intrinsicName(int id);
 
 // Forms of mul(), kept in the call's ival.
 enum MulForm : int { Mul_Scalar, Mul_Dot, Mul_VecMat, Mul_MatVec, Mul_MatMat };
+
+// Gives every constant the entry point reaches its registers and lists them
+// in program.constants (shared by both back ends).
+void assignRegisters(Module& module, const Options& options, Program& program, Diagnostics& diag);
 
 // Writes the GLSL program and fills the program's tables. Only called on a
 // module that checked without errors.

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <unordered_map>
 
-#include "platform/hlsl/internal.h"
+#include "platform/hlsl/front/syntax.h"
 
 namespace hlsl::detail {
 
