@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <limits>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -81,9 +83,12 @@ std::string_view callArgument(std::string_view line, std::size_t open, int k) {
   return limited(line.substr(begin, end - begin));
 }
 
+// Runs a commands section. What it cannot act on (a call it does not know, a
+// usage name never defined) is told through note, the first of it only.
 class CommandRunner {
  public:
-  explicit CommandRunner(VertexProfile* profile) : profile_(profile) {}
+  CommandRunner(VertexProfile* profile, std::function<void(const std::string&)> note)
+      : profile_(profile), note_(std::move(note)) {}
 
   void run(const std::string& section) {
     std::size_t start = 0;
@@ -124,11 +129,11 @@ class CommandRunner {
     defines_.emplace_back(std::string(limited(name)), value);
   }
 
-  std::int32_t lookUp(std::string_view name) const {
+  std::optional<std::int32_t> lookUp(std::string_view name) const {
     for (const auto& [defined, value] : defines_) {
       if (defined == name) return value;
     }
-    return -1;
+    return std::nullopt;
   }
 
   void call(std::string_view text) {
@@ -139,13 +144,20 @@ class CommandRunner {
       // A count no vertex declaration can hold is not acted on.
       if (n >= 0 && n <= kMaxProfileElements) profile_->create(n);
     } else if (function == "VertexProfileSet") {
+      const std::string_view usage = callArgument(text, open, 3);
+      const std::optional<std::int32_t> usageValue = lookUp(usage);
+      if (!usageValue) note_("its commands use the usage name \"" + std::string(usage) + "\", which is not defined");
+      // An undefined name counts as -1, which no usage has.
       profile_->set(toInteger(callArgument(text, open, 0)), toInteger(callArgument(text, open, 1)),
-                    toInteger(callArgument(text, open, 2)), lookUp(callArgument(text, open, 3)),
+                    toInteger(callArgument(text, open, 2)), usageValue.value_or(-1),
                     toInteger(callArgument(text, open, 4)));
+    } else {
+      note_("its commands call \"" + std::string(limited(function)) + "\", which is no command");
     }
   }
 
   VertexProfile* profile_;
+  std::function<void(const std::string&)> note_;
   std::vector<std::pair<std::string, std::int32_t>> defines_;
 };
 
@@ -291,7 +303,9 @@ class SourceReader {
     switch (kind) {
       case SectionKind::VertexShader: copyText(vertexText_); break;
       case SectionKind::PixelShader: copyText(pixelText_); break;
-      case SectionKind::Commands: CommandRunner(profile_).run(section_); break;
+      case SectionKind::Commands:
+        CommandRunner(profile_, [this](const std::string& what) { note(what); }).run(section_);
+        break;
       case SectionKind::Ignored: break;
     }
   }

@@ -257,6 +257,17 @@ TEST_F(FmodStream, ChainedSectionsWithOtherChannelsAndRatePlayToTheEnd) {
   }
   EXPECT_GT(differ, 40000u);
   EXPECT_GT(loud, 10000u);
+
+  // Read from the start without a seek, the legal stream delivers its whole
+  // length from its first section on, and no report.
+  std::string error;
+  const auto stream = vorn::fmod::OggStream::openFile(std::fopen(path.c_str(), "rb"), &error);
+  ASSERT_NE(stream, nullptr) << error;
+  std::vector<float> block(2 * 4096);
+  std::int64_t frames = 0;
+  for (std::int64_t got; (got = stream->read(block.data(), 4096)) > 0;) frames += got;
+  EXPECT_EQ(frames, 88200);
+  EXPECT_EQ(stream->damage(), "");
 }
 
 // A ramp resampled in uneven blocks keeps its time: output frame k sits at
@@ -296,6 +307,30 @@ TEST_F(FmodStream, CutShortFileIsReportedOnceAndPlaysWhatItHas) {
   EXPECT_NE(printed.find("cut.ogg: the stream ends early"), std::string::npos) << printed;
   EXPECT_EQ(std::count(printed.begin(), printed.end(), '\n'), 2) << "one line for the file, one for the device:\n"
                                                                   << printed;
+}
+
+TEST_F(FmodStream, DamagedPageInTheMiddleIsSkippedAndReported) {
+  // 20 s of tone spread over many pages loses one in the middle; 4 s of
+  // tone has one audio page besides the last, and loses its start.
+  for (const auto& [seconds, report] : {std::pair{20.0, "part of the audio data is damaged and was skipped"},
+                                        std::pair{4.0, "its audio starts 3674 ms in"}}) {
+    std::ifstream in(tonePath("tone-garbled.ogg", seconds, 22050, 1), std::ios::binary);
+    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    for (std::size_t i = bytes.size() / 2; i < bytes.size() / 2 + 64; ++i) bytes[i] ^= 0x5A;
+    std::string error;
+    const auto stream = vorn::fmod::OggStream::openMemory(bytes.data(), bytes.size(), &error);
+    ASSERT_NE(stream, nullptr) << error;
+    std::vector<float> block(4096);
+    std::int64_t frames = 0;
+    for (std::int64_t got; (got = stream->read(block.data(), 4096)) > 0;) frames += got;
+    EXPECT_LT(frames, seconds * 22050);
+    if (seconds > 10) {
+      EXPECT_GT(frames, 10 * 22050) << "the rest plays on";
+    }
+    const std::string said = stream->unreportedDamage();
+    EXPECT_EQ(said.rfind(report, 0), 0u) << seconds << " s: " << said << ", " << frames;
+    EXPECT_EQ(stream->unreportedDamage(), "") << "told once";
+  }
 }
 
 TEST_F(FmodStream, MissingFileRunsOnTheWallClock) {

@@ -272,6 +272,8 @@ TEST_F(ShaderSourceTest, BlanksAfterCommasBreakOnlyTheUsageName) {
   EXPECT_EQ(r.profile.elements[0].usage, -1);
   EXPECT_EQ(r.profile.elements[1].usage, -1);
   EXPECT_EQ(r.profile.stride, 0);
+  // What the commands could not act on is told, the first of it.
+  EXPECT_EQ(r.problem, "its commands use the usage name \" POSITION\", which is not defined");
 }
 
 TEST_F(ShaderSourceTest, CallsNeedTheExactFunctionName) {
@@ -283,6 +285,7 @@ TEST_F(ShaderSourceTest, CallsNeedTheExactFunctionName) {
                                      "VertexProfileSet (0,0,3,POSITION,0)\n"));
   ASSERT_EQ(r.profile.count, 2);
   EXPECT_EQ(r.profile.elements[0].usage, 0);
+  EXPECT_EQ(r.problem, "its commands call \"VertexProfileCreate \", which is no command");
 }
 
 TEST_F(ShaderSourceTest, MissingArgumentsReadAsEmpty) {

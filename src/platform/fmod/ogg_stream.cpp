@@ -197,6 +197,14 @@ std::unique_ptr<OggStream> OggStream::finishOpen(std::unique_ptr<OggStream> stre
       }
       stream->rate_ = info->rate;
       stream->channels_ = info->channels == 1 ? 1 : 2;
+      // Encoders start the first section at sample 0; a stream that claims
+      // to start well after it has lost its first audio pages, which
+      // vorbisfile passes over without a hole.
+      const ogg_int64_t lead = stream->file_.pcmlengths ? stream->file_.pcmlengths[0] : 0;
+      if (lead > info->rate / 10) {
+        stream->noteDamage("its audio starts " + std::to_string(lead * 1000 / info->rate) +
+                           " ms in: the pages before are damaged or missing");
+      }
     }
     section.firstOutput = output;
     section.outputFrames = scaleFrames(section.pcmFrames, stream->rate_, section.rate);
@@ -211,6 +219,9 @@ std::unique_ptr<OggStream> OggStream::finishOpen(std::unique_ptr<OggStream> stre
     return nullptr;
   }
   stream->length_ = output;
+  // vorbisfile leaves a freshly opened chained stream at a later section's
+  // start (seen with two sections); reading begins at the first.
+  ov_pcm_seek(&stream->file_, 0);
   return stream;
 }
 
