@@ -14,17 +14,25 @@ namespace {
 using vorn::d3dx::DecodedImage;
 using vorn::d3dx::decodeImage;
 
+enum class Format { Png, Jpeg, Bmp, Tga, TgaRle };
+
 std::vector<std::uint8_t> encoded(int width, int height, int components, const std::vector<std::uint8_t>& pixels,
-                                  bool jpeg = false) {
+                                  Format format = Format::Png) {
   std::vector<std::uint8_t> out;
   auto append = [](void* context, void* data, int size) {
     auto* bytes = static_cast<std::vector<std::uint8_t>*>(context);
     bytes->insert(bytes->end(), static_cast<std::uint8_t*>(data), static_cast<std::uint8_t*>(data) + size);
   };
-  if (jpeg) {
-    stbi_write_jpg_to_func(append, &out, width, height, components, pixels.data(), 90);
-  } else {
-    stbi_write_png_to_func(append, &out, width, height, components, pixels.data(), width * components);
+  switch (format) {
+    case Format::Png: stbi_write_png_to_func(append, &out, width, height, components, pixels.data(), width * components); break;
+    case Format::Jpeg: stbi_write_jpg_to_func(append, &out, width, height, components, pixels.data(), 90); break;
+    case Format::Bmp: stbi_write_bmp_to_func(append, &out, width, height, components, pixels.data()); break;
+    case Format::Tga:
+    case Format::TgaRle:
+      stbi_write_tga_with_rle = format == Format::TgaRle;
+      stbi_write_tga_to_func(append, &out, width, height, components, pixels.data());
+      stbi_write_tga_with_rle = 1;
+      break;
   }
   return out;
 }
@@ -51,9 +59,13 @@ TEST(ImageDecode, GreyWithAlphaBecomesRgba) {
 }
 
 TEST(ImageDecode, DamagedFilesAreRefusedWithTheirFormatNamed) {
-  const std::vector<std::uint8_t> pixels(16 * 16 * 3, 77);
+  std::vector<std::uint8_t> pixels(16 * 16 * 3, 77);
+  for (std::size_t i = 0; i < pixels.size(); i += 7) pixels[i] = static_cast<std::uint8_t>(i);  // RLE runs stay short
   const std::vector<std::uint8_t> png = encoded(16, 16, 3, pixels);
-  const std::vector<std::uint8_t> jpeg = encoded(16, 16, 3, pixels, true);
+  const std::vector<std::uint8_t> jpeg = encoded(16, 16, 3, pixels, Format::Jpeg);
+  const auto cut = [](const std::vector<std::uint8_t>& whole) {
+    return std::vector<std::uint8_t>(whole.begin(), whole.begin() + whole.size() / 2);
+  };
   const std::vector<std::uint8_t> text = {'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd', '!', '!', '!',
                                           '!', '!', '!', '!', '!', '!'};
   const struct {
@@ -64,6 +76,10 @@ TEST(ImageDecode, DamagedFilesAreRefusedWithTheirFormatNamed) {
       {"cut PNG", std::vector<std::uint8_t>(png.begin(), png.end() - 20), "PNG: "},
       {"cut JPEG", std::vector<std::uint8_t>(jpeg.begin(), jpeg.begin() + jpeg.size() / 2), "JPEG: "},
       {"JPEG with 512 Huffman codes", oversizedHuffmanTable(), "JPEG: "},
+      // stb would fill the missing half with zeros and call it whole.
+      {"cut BMP", cut(encoded(16, 16, 3, pixels, Format::Bmp)), "BMP: the file ends before its pixels do"},
+      {"cut TGA", cut(encoded(16, 16, 3, pixels, Format::Tga)), "TGA: the file ends before its pixels do"},
+      {"cut RLE TGA", cut(encoded(16, 16, 3, pixels, Format::TgaRle)), "TGA: the file ends before its pixels do"},
       {"text", text, "not a PNG, JPEG, BMP or TGA image"},
   };
   for (const auto& c : cases) {
@@ -78,6 +94,11 @@ TEST(ImageDecode, DamagedFilesAreRefusedWithTheirFormatNamed) {
   EXPECT_TRUE(decodeImage(png.data(), png.size(), &image, nullptr));
   EXPECT_TRUE(decodeImage(jpeg.data(), jpeg.size(), &image, nullptr));
   EXPECT_EQ(image.width, 16);
+  for (Format format : {Format::Bmp, Format::Tga, Format::TgaRle}) {
+    const std::vector<std::uint8_t> whole = encoded(16, 16, 3, pixels, format);
+    ASSERT_TRUE(decodeImage(whole.data(), whole.size(), &image, nullptr)) << static_cast<int>(format);
+    EXPECT_EQ(image.rgba[4 * 7], 21);  // pixel 7 red: byte 21 of the RGB data
+  }
 }
 
 }  // namespace

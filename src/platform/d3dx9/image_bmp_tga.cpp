@@ -3,6 +3,7 @@
 // program.
 #include "platform/d3dx9/image_decode.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 
@@ -21,6 +22,43 @@ namespace vorn::d3dx {
 namespace {
 
 bool isBmp(const std::uint8_t* data, std::size_t size) { return size >= 2 && data[0] == 'B' && data[1] == 'M'; }
+
+// The file as stb reads it through callbacks, which tell us what memory
+// reads do not: stb papers over a file that ends early with zero bytes, and
+// it asks for more only when the pixels run past the end.
+struct CallbackReader {
+  const std::uint8_t* data;
+  std::size_t size;
+  std::size_t position = 0;
+  bool endedEarly = false;
+
+  static int read(void* self, char* into, int count) {
+    auto* reader = static_cast<CallbackReader*>(self);
+    const std::size_t left = reader->size - reader->position;
+    if (left == 0) {
+      reader->endedEarly = true;
+      return 0;
+    }
+    const std::size_t take = std::min(left, static_cast<std::size_t>(count));
+    std::memcpy(into, reader->data + reader->position, take);
+    reader->position += take;
+    return static_cast<int>(take);
+  }
+  static void skip(void* self, int count) {
+    auto* reader = static_cast<CallbackReader*>(self);
+    const std::size_t left = reader->size - reader->position;
+    // A negative count steps back within what was read.
+    if (count < 0) {
+      reader->position -= std::min(reader->position, static_cast<std::size_t>(-static_cast<long long>(count)));
+    } else {
+      reader->position += std::min(left, static_cast<std::size_t>(count));
+    }
+  }
+  static int eof(void* self) {
+    auto* reader = static_cast<CallbackReader*>(self);
+    return reader->position >= reader->size;
+  }
+};
 
 }  // namespace
 
@@ -48,8 +86,14 @@ bool decodeBmpOrTga(ImageFormat format, const std::uint8_t* data, std::size_t si
       std::int64_t{width} * height > maxPixels) {
     return fail(std::to_string(width) + " x " + std::to_string(height) + " pixels is too large");
   }
-  stbi_uc* pixels = stbi_load_from_memory(data, static_cast<int>(size), &width, &height, &channels, 4);
+  CallbackReader reader{data, size};
+  const stbi_io_callbacks callbacks{&CallbackReader::read, &CallbackReader::skip, &CallbackReader::eof};
+  stbi_uc* pixels = stbi_load_from_callbacks(&callbacks, &reader, &width, &height, &channels, 4);
   if (!pixels) return fail(stbi_failure_reason() ? stbi_failure_reason() : "damaged data");
+  if (reader.endedEarly) {
+    stbi_image_free(pixels);
+    return fail("the file ends before its pixels do (is it cut short?)");
+  }
   image->width = width;
   image->height = height;
   image->rgba.assign(pixels, pixels + static_cast<std::size_t>(width) * height * 4);
