@@ -333,6 +333,24 @@ TEST_F(FmodStream, DamagedPageInTheMiddleIsSkippedAndReported) {
   }
 }
 
+TEST_F(FmodStream, StreamWhoseDecoderCannotBeSetUpStaysSilentThroughSeeks) {
+  // Found by the fuzzer: a codebook that libvorbis accepts when it reads the
+  // headers but cannot build for decoding. The first attempt fails; a second
+  // one, after any seek or read, divides by zero inside libvorbis.
+  std::ifstream in(std::string(VORN_TEST_SOURCE_DIR) + "/fmod/corpus/codebook_fails_setup.ogg", std::ios::binary);
+  const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  ASSERT_FALSE(bytes.empty());
+  std::string error;
+  const auto stream = vorn::fmod::OggStream::openMemory(bytes.data(), bytes.size(), &error);
+  ASSERT_NE(stream, nullptr) << error;
+  std::vector<float> block(2 * 4096);
+  for (std::int64_t at : {std::int64_t{0}, stream->length() / 2, std::int64_t{0}}) {
+    EXPECT_FALSE(stream->seek(at));
+    EXPECT_EQ(stream->read(block.data(), 4096), 0);
+  }
+  EXPECT_NE(stream->unreportedDamage(), "");
+}
+
 TEST_F(FmodStream, MissingFileRunsOnTheWallClock) {
   Clock::time_point start = Clock::now();
   Music music("no-such-music.ogg");

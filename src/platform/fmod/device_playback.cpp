@@ -134,7 +134,9 @@ void DevicePlayback::decoderLoop() {
       std::int64_t target = seekTarget_;
       seekPending_ = false;
       lock.unlock();
-      std::int64_t at = stream_->seek(target) ? std::clamp<std::int64_t>(target, 0, length_) : 0;
+      // A stream that cannot decode there plays silence from there on.
+      stream_->seek(target);
+      const std::int64_t at = std::clamp<std::int64_t>(target, 0, length_);
       // The callback plays silence and touches nothing while seeking, so the
       // ring can be emptied and half filled before it may play again.
       read_.store(0);

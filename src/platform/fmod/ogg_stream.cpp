@@ -221,7 +221,7 @@ std::unique_ptr<OggStream> OggStream::finishOpen(std::unique_ptr<OggStream> stre
   stream->length_ = output;
   // vorbisfile leaves a freshly opened chained stream at a later section's
   // start (seen with two sections); reading begins at the first.
-  ov_pcm_seek(&stream->file_, 0);
+  if (const int sought = ov_pcm_seek(&stream->file_, 0); sought != 0) stream->giveUp(sought);
   return stream;
 }
 
@@ -240,15 +240,26 @@ bool OggStream::seek(std::int64_t frame) {
   pendingStart_ = 0;
   ended_ = false;
   holesInARow_ = 0;
+  if (broken_) {
+    ended_ = true;
+    return false;
+  }
   frame = std::clamp<std::int64_t>(frame, 0, length_);
   std::size_t index = 0;
   while (index + 1 < sections_.size() && sections_[index + 1].firstOutput <= frame) ++index;
   const Section& section = sections_[index];
   const std::int64_t pcm =
       section.firstPcm + std::min(section.pcmFrames, scaleFrames(frame - section.firstOutput, section.rate, rate_));
-  if (ov_pcm_seek(&file_, pcm) == 0) return true;
-  ov_pcm_seek(&file_, 0);
+  const int sought = ov_pcm_seek(&file_, pcm);
+  if (sought == 0) return true;
+  giveUp(sought);
   return false;
+}
+
+void OggStream::giveUp(long error) {
+  noteDamage(describeError(error));
+  broken_ = true;
+  ended_ = true;
 }
 
 void OggStream::startSection(int section) {
@@ -304,8 +315,8 @@ std::int64_t OggStream::read(float* out, std::int64_t frames) {
       continue;
     }
     if (got <= 0) {
-      if (got < 0) noteDamage(describeError(got));
       finishSection();
+      if (got < 0) giveUp(got);
       ended_ = true;
       continue;
     }

@@ -59,8 +59,8 @@ class OggStream {
   std::int64_t length() const { return length_; }
   int sections() const { return static_cast<int>(sections_.size()); }
 
-  // The next read starts at this output frame (clamped to the stream);
-  // false if the stream cannot seek there, when it starts over from 0.
+  // The next read starts at this output frame (clamped to the stream).
+  // False once the stream has failed to decode: reads then give nothing.
   bool seek(std::int64_t frame);
 
   // Decodes up to `frames` interleaved output frames into `out`; fewer only
@@ -92,6 +92,7 @@ class OggStream {
   OggStream() = default;
   static std::unique_ptr<OggStream> finishOpen(std::unique_ptr<OggStream> stream, int opened, std::string* error);
   void noteDamage(const std::string& what);
+  void giveUp(long error);
   void startSection(int section);
   void finishSection();
   void queue(const float* frames, std::int64_t count);
@@ -109,6 +110,10 @@ class OggStream {
   std::vector<float> pending_;             // output frames decoded but not yet read
   std::size_t pendingStart_ = 0;           // first unread float of pending_
   bool ended_ = false;
+  // vorbisfile failed to set up a section. It must not be called again: a
+  // second attempt at the same section divides by zero inside libvorbis
+  // (its half-built codebooks are kept), so the stream stays silent.
+  bool broken_ = false;
   int holesInARow_ = 0;
   std::string damage_;
   bool damageReported_ = false;
