@@ -202,7 +202,8 @@ std::unique_ptr<OggStream> OggStream::finishOpen(std::unique_ptr<OggStream> stre
       // vorbisfile passes over without a hole.
       const ogg_int64_t lead = stream->file_.pcmlengths ? stream->file_.pcmlengths[0] : 0;
       if (lead > info->rate / 10) {
-        stream->noteDamage("its audio starts " + std::to_string(lead * 1000 / info->rate) +
+        const auto leadMs = static_cast<long long>(static_cast<double>(lead) * 1000.0 / info->rate);
+        stream->noteDamage("its audio starts " + std::to_string(leadMs) +
                            " ms in: the pages before are damaged or missing");
       }
     }
