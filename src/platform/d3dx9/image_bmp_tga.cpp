@@ -35,6 +35,7 @@ struct CallbackReader {
   static int read(void* self, char* into, int count) {
     auto* reader = static_cast<CallbackReader*>(self);
     const std::size_t left = reader->size - reader->position;
+    if (count <= 0) return 0;
     if (left == 0) {
       reader->endedEarly = true;
       return 0;
