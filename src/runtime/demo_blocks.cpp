@@ -2,8 +2,8 @@
 
 #include "blocks/blocks.h"
 
-const std::array<BlockSpec, 11>& demoBlockTable() {
-  static const std::array<BlockSpec, 11> table{{
+const std::array<BlockEntry, 11>& demoBlockTable() {
+  static const std::array<BlockEntry, 11> table{{
       {BlockKind::block2, "block2", 15450, 19550},
       {BlockKind::block2, "block2", -2050, 2050},
       {BlockKind::block2, "block2", 75950, 80050},
@@ -53,7 +53,7 @@ void deleteBlock(BlockKind kind, DemoScene_Block* block) {
 }  // namespace
 
 void DemoBlocks::create(Timeline& timeline, DemoResources* resources) {
-  for (const BlockSpec& entry : demoBlockTable()) {
+  for (const BlockEntry& entry : demoBlockTable()) {
     DemoScene_Block* block = makeBlock(entry.kind, entry.startMs, entry.endMs, resources);
     owned.emplace_back(entry.kind, block);
     timeline.insertFront(block);

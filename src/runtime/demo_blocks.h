@@ -11,7 +11,7 @@
 
 enum class BlockKind { block0, block1, block1_fita, block2, block3, block4, bloco_final, block_credits };
 
-struct BlockSpec {
+struct BlockEntry {
   BlockKind kind;
   const char* className;
   std::int32_t startMs;
@@ -21,7 +21,7 @@ struct BlockSpec {
 // The eleven blocks in insertion order. Each insertion goes to the front of
 // the timeline, so the blocks draw in the reverse of this order: the four
 // block2 transitions, inserted first, draw last, over the seams.
-const std::array<BlockSpec, 11>& demoBlockTable();
+const std::array<BlockEntry, 11>& demoBlockTable();
 
 // Creates the blocks of the table and owns them; the timeline only points
 // at them.

@@ -31,7 +31,7 @@ struct RecordingBlock final : DemoScene_Block {
 class TimelineTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    for (const BlockSpec& entry : demoBlockTable()) {
+    for (const BlockEntry& entry : demoBlockTable()) {
       owned.push_back(std::make_unique<RecordingBlock>(entry.className, entry.startMs, entry.endMs, &log));
       timeline.insertFront(owned.back().get());
     }

@@ -71,7 +71,7 @@ TEST(WholeShow, EveryBlockDrawsItsStretchAndTheShowEnds) {
   std::vector<CountingBlock*> counters;
   std::size_t index = table.size();
   for (DemoScene_Block*& slot : session.timeline.blocks) {
-    const BlockSpec& entry = table[--index];
+    const BlockEntry& entry = table[--index];
     ASSERT_EQ(slot->startMs, entry.startMs);
     ASSERT_EQ(slot->endMs, entry.endMs);
     counters.push_back(new CountingBlock(slot, entry.className));

@@ -89,24 +89,24 @@ std::string defaultDataDir() {
 }
 
 // The windows to render, in the order the music reaches them.
-std::vector<BlockSpec> windowsToRun(const std::string& only) {
-  std::vector<BlockSpec> windows;
-  for (const BlockSpec& spec : demoBlockTable())
-    if (only.empty() || only == spec.className) windows.push_back(spec);
+std::vector<BlockEntry> windowsToRun(const std::string& only) {
+  std::vector<BlockEntry> windows;
+  for (const BlockEntry& window : demoBlockTable())
+    if (only.empty() || only == window.className) windows.push_back(window);
   std::sort(windows.begin(), windows.end(),
-            [](const BlockSpec& a, const BlockSpec& b) { return a.startMs < b.startMs; });
+            [](const BlockEntry& a, const BlockEntry& b) { return a.startMs < b.startMs; });
   return windows;
 }
 
 // Renders one window of a block, adding to its result.
-void runWindow(DemoSession& session, const BlockSpec& spec, const ShowOptions& options, BlockResult& result) {
+void runWindow(DemoSession& session, const BlockEntry& window, const ShowOptions& options, BlockResult& result) {
   IDirect3DDevice9* device = g_graphicsDevice->device;
-  result.windows.emplace_back(spec.startMs, spec.endMs);
+  result.windows.emplace_back(window.startMs, window.endMs);
   const int framesBefore = result.frames;
   const auto wallStart = std::chrono::steady_clock::now();
   const double cpuStart = processCpuMs();
   // The music never runs before 0 ms.
-  for (std::int32_t t = std::max(spec.startMs, 0); t < spec.endMs; t += options.stepMs) {
+  for (std::int32_t t = std::max(window.startMs, 0); t < window.endMs; t += options.stepMs) {
     if (options.maxFrames && result.frames - framesBefore == options.maxFrames) break;
     VornFmod_SetVirtualPosition(static_cast<unsigned int>(t));
     session.timeline.musicTimeMs = t;
@@ -179,7 +179,7 @@ int runShow(const std::vector<std::string>& args) {
     std::fprintf(stderr, "usage: vorn-bench %s\n", kUsage);
     return 2;
   }
-  const std::vector<BlockSpec> windows = windowsToRun(options.block);
+  const std::vector<BlockEntry> windows = windowsToRun(options.block);
   if (windows.empty()) {
     std::fprintf(stderr, "show: no block is called '%s'\n", options.block.c_str());
     return 2;
@@ -207,19 +207,19 @@ int runShow(const std::vector<std::string>& args) {
   }
   // One row per block, in the order the music first reaches it.
   std::vector<BlockResult> results;
-  for (const BlockSpec& spec : windows) {
+  for (const BlockEntry& window : windows) {
     auto row = std::find_if(results.begin(), results.end(),
-                            [&](const BlockResult& r) { return r.block == spec.className; });
+                            [&](const BlockResult& r) { return r.block == window.className; });
     if (row == results.end()) {
       results.push_back(BlockResult{});
-      results.back().block = spec.className;
+      results.back().block = window.className;
       row = results.end() - 1;
     }
     const int framesBefore = row->frames;
     const double cpuBefore = row->cpuMs;
-    runWindow(session, spec, options, *row);
-    std::fprintf(stderr, "show: %-14s %6d..%-6d %4d frames, %.1f ms CPU per frame\n", spec.className, spec.startMs,
-                 spec.endMs, row->frames - framesBefore, perFrame(row->cpuMs - cpuBefore, row->frames - framesBefore));
+    runWindow(session, window, options, *row);
+    std::fprintf(stderr, "show: %-14s %6d..%-6d %4d frames, %.1f ms CPU per frame\n", window.className, window.startMs,
+                 window.endMs, row->frames - framesBefore, perFrame(row->cpuMs - cpuBefore, row->frames - framesBefore));
   }
   session.shutdown();
   destroyGlobalFramework();

@@ -26,7 +26,7 @@ class SdlOutput final : public AudioOutput {
     wanted.userdata = this;
     // SDL converts to whatever the hardware wants, so the callback always
     // sees the stream's own rate and channels.
-    device_ = SDL_OpenAudioDevice(nullptr, 0, &wanted, &spec_, 0);
+    device_ = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained_, 0);
     if (device_ == 0) {
       if (error) *error = SDL_GetError();
       return false;
@@ -37,14 +37,14 @@ class SdlOutput final : public AudioOutput {
     // buffer at once and then wait its length.
     const char* driver = SDL_GetCurrentAudioDriver();
     bool immediate = driver && (std::strcmp(driver, "dummy") == 0 || std::strcmp(driver, "disk") == 0);
-    latency_ = immediate ? 0 : spec_.samples;
+    latency_ = immediate ? 0 : obtained_.samples;
     return true;
   }
 
   void start() override { SDL_PauseAudioDevice(device_, 0); }
   void lock() override { SDL_LockAudioDevice(device_); }
   void unlock() override { SDL_UnlockAudioDevice(device_); }
-  int callbackFrames() const override { return static_cast<int>(spec_.samples); }
+  int callbackFrames() const override { return static_cast<int>(obtained_.samples); }
   std::int64_t latencyFrames() const override { return latency_; }
 
  private:
@@ -57,7 +57,7 @@ class SdlOutput final : public AudioOutput {
   Fill fill_;
   void* user_;
   SDL_AudioDeviceID device_ = 0;
-  SDL_AudioSpec spec_{};
+  SDL_AudioSpec obtained_{};
   int channels_ = 2;
   std::int64_t latency_ = 0;
 };

@@ -481,10 +481,10 @@ Value Lowerer::intrinsic(const Expr& e, State& st) {
     case In_lit: {
       Atom l = A(0)[0], h = A(1)[0], m = A(2)[0];
       Atom diffuse = arith(OpMax, 1, {{l}, {Atom::of(0.0f)}})[0];
-      Atom spec = b_.pow(h, m);
+      Atom specular = b_.pow(h, m);
       Atom dark = arith(OpMax, 1, {compare("<", {l}, {Atom::of(0.0f)}), compare("<", {h}, {Atom::of(0.0f)})})[0];
-      spec = selectAtoms({dark}, {Atom::of(0.0f)}, {spec})[0];
-      return result({Atom::of(1.0f), diffuse, spec, Atom::of(1.0f)});
+      specular = selectAtoms({dark}, {Atom::of(0.0f)}, {specular})[0];
+      return result({Atom::of(1.0f), diffuse, specular, Atom::of(1.0f)});
     }
     case In_sincos: {
       Value s = result(sinOrCos(A(0), true));
