@@ -704,21 +704,10 @@ class Parser {
     return c;
   }
 
-  static int precedence(const Token& t) {
-    if (t.kind != Tok::Punct) return -1;
-    static const std::pair<const char*, int> table[] = {
-        {"||", 1}, {"&&", 2}, {"|", 3}, {"^", 4}, {"&", 5}, {"==", 6}, {"!=", 6}, {"<", 7}, {">", 7},
-        {"<=", 7}, {">=", 7}, {"<<", 8}, {">>", 8}, {"+", 9}, {"-", 9}, {"*", 10}, {"/", 10}, {"%", 10},
-    };
-    for (auto& [p, prec] : table)
-      if (t.text == p) return prec;
-    return -1;
-  }
-
   ExprPtr binary(int minPrec) {
     ExprPtr lhs = unary();
     while (true) {
-      int prec = precedence(at());
+      int prec = at().binaryPrecedence();
       if (prec < minPrec) break;
       const Token& opTok = next();
       if (prec >= 3 && prec <= 5) fail(opTok, "bitwise operators are not supported");

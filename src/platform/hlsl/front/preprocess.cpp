@@ -682,21 +682,10 @@ class Preprocessor {
     return c;
   }
 
-  static int precedence(const Token& t) {
-    if (t.kind != Tok::Punct) return -1;
-    static const std::pair<const char*, int> table[] = {
-        {"||", 1}, {"&&", 2}, {"|", 3}, {"^", 4}, {"&", 5}, {"==", 6}, {"!=", 6}, {"<", 7}, {">", 7},
-        {"<=", 7}, {">=", 7}, {"<<", 8}, {">>", 8}, {"+", 9}, {"-", 9}, {"*", 10}, {"/", 10}, {"%", 10},
-    };
-    for (auto& [p, prec] : table)
-      if (t.text == p) return prec;
-    return -1;
-  }
-
   std::int64_t binary(int minPrec) {
     std::int64_t lhs = unary();
     while (!eerr_ && cur()) {
-      int prec = precedence(*cur());
+      int prec = cur()->binaryPrecedence();
       if (prec < minPrec) break;
       std::string op = cur()->text;
       ++epos_;
@@ -784,6 +773,17 @@ class Preprocessor {
 };
 
 }  // namespace
+
+int Token::binaryPrecedence() const {
+  if (kind != Tok::Punct) return -1;
+  static const std::pair<const char*, int> table[] = {
+      {"||", 1}, {"&&", 2}, {"|", 3}, {"^", 4}, {"&", 5}, {"==", 6}, {"!=", 6}, {"<", 7}, {">", 7},
+      {"<=", 7}, {">=", 7}, {"<<", 8}, {">>", 8}, {"+", 9}, {"-", 9}, {"*", 10}, {"/", 10}, {"%", 10},
+  };
+  for (const auto& [spelling, precedence] : table)
+    if (text == spelling) return precedence;
+  return -1;
+}
 
 std::vector<Token> preprocess(std::string_view source, Diagnostics& diag) {
   std::vector<Token> raw = Lexer(source, diag).run();

@@ -50,6 +50,9 @@ struct Token {
   double fval = 0.0;
   bool is(std::string_view punct) const { return kind == Tok::Punct && text == punct; }
   bool isIdent(std::string_view name) const { return kind == Tok::Ident && text == name; }
+  // Precedence as a binary operator (1 for ||, up to 10 for * / %); -1
+  // for a token that is none. #if expressions and the parser share it.
+  int binaryPrecedence() const;
 };
 
 // Tokenises and preprocesses the source (macros, conditionals, #line).
